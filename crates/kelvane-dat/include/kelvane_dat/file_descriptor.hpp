@@ -1,0 +1,69 @@
+#pragma once
+
+// The open archive file: an owned, read-only descriptor with positioned reads.
+//
+// Everything after the header is read with pread, which neither uses nor moves the file position,
+// so one open file can serve reads from several threads at once.
+
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <span>
+
+#include "kelvane_dat/io_error.hpp"
+
+namespace kelvane_dat {
+
+class FileDescriptor {
+ public:
+  // O_RDONLY | O_CLOEXEC.
+  static std::expected<FileDescriptor, IoError> open_read_only(const std::filesystem::path& path);
+
+  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor();
+
+  int get() const { return fd_; }
+  bool is_open() const { return fd_ >= 0; }
+
+  // The file's current length in bytes.
+  std::expected<std::uint64_t, IoError> size() const;
+  // Moves the file position to an absolute offset.
+  std::expected<void, IoError> seek(std::uint64_t offset) const;
+
+  // Fills all of `buffer` from absolute `offset`, retrying reads a signal interrupted. Running out
+  // of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
+  // succeeds without a system call. The file position is neither used nor moved.
+  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                    std::uint64_t offset) const;
+
+ private:
+  int release() noexcept;
+
+  int fd_ = -1;
+};
+
+// Sequential little-endian reads from a file's current position, for the one record (the header)
+// that is read with the file position rather than with positioned reads.
+class FileCursor {
+ public:
+  explicit FileCursor(const FileDescriptor& file) : file_(&file) {}
+
+  std::expected<std::uint64_t, IoError> position() const;
+  std::expected<void, IoError> seek(std::uint64_t position) { return file_->seek(position); }
+
+  std::expected<std::uint32_t, IoError> read_u32();
+  // Exactly buffer.size() bytes; "not enough bytes in reader" when the file ends first.
+  std::expected<void, IoError> read_bytes_into(std::span<std::uint8_t> buffer);
+
+ private:
+  // Reads until `buffer` is full or the file ends; returns the number of bytes read.
+  std::expected<std::size_t, IoError> read_up_to(std::span<std::uint8_t> buffer);
+
+  const FileDescriptor* file_;
+};
+
+}  // namespace kelvane_dat

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace kelvane_dat {
+
+// An operating-system I/O failure, or a read that found the data ended early.
+//
+// Display text: the system's message plus " (os error N)" for an OS error, the fixed message for an
+// unexpected end of data. Debug text: "Os { code: 2, kind: NotFound, message: \"No such file or
+// directory\" }" or "Error { kind: UnexpectedEof, message: \"failed to fill whole buffer\" }".
+class IoError {
+ public:
+  enum class Kind : std::uint8_t { Os, UnexpectedEof };
+
+  // `code` is an errno value.
+  static IoError from_errno(int code);
+  // A fixed-width value (8, 16 or 32 bits) or a positioned read was cut short.
+  static IoError fill_whole_buffer();
+  // A run of a fixed number of bytes was cut short.
+  static IoError not_enough_bytes();
+
+  Kind kind() const { return kind_; }
+  // The errno value for Kind::Os, 0 otherwise.
+  int os_code() const { return os_code_; }
+
+  std::string to_string() const;
+  std::string debug_string() const;
+
+  friend bool operator==(const IoError&, const IoError&) = default;
+
+ private:
+  IoError(Kind kind, int os_code, const char* eof_message)
+      : kind_(kind), os_code_(os_code), eof_message_(eof_message) {}
+
+  Kind kind_;
+  int os_code_;
+  // Static text; only meaningful for Kind::UnexpectedEof.
+  const char* eof_message_;
+};
+
+std::ostream& operator<<(std::ostream& out, const IoError& error);
+// The name of the error kind an errno value maps to ("NotFound", "PermissionDenied", ...).
+const char* io_error_kind_name(int errno_value);
+// Thread-safe strerror.
+std::string system_error_message(int errno_value);
+
+}  // namespace kelvane_dat

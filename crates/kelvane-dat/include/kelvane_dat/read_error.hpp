@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <source_location>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "kelvane_dat/io_error.hpp"
+
+namespace kelvane_dat {
+
+// One step of record context: which field of which record was being read, and where that record
+// reader lives in our sources.
+struct ContextFrame {
+  std::string message;
+  std::string file;
+  std::uint32_t line = 0;
+
+  friend bool operator==(const ContextFrame&, const ContextFrame&) = default;
+};
+
+// The error of the record readers: the data ended or failed to read, a record refused its input,
+// or either of those with the record fields that were being read when it happened.
+class ReadError {
+ public:
+  // A record refused its input; `position` is where the refusing record began.
+  struct Assertion {
+    std::string message;
+    std::uint64_t position = 0;
+    friend bool operator==(const Assertion&, const Assertion&) = default;
+  };
+
+  ReadError(IoError error) : inner_(error) {}  // NOLINT: implicit on purpose, lifts I/O failures
+  ReadError(Assertion assertion) : inner_(std::move(assertion)) {}  // NOLINT
+
+  static ReadError assertion(std::string message, std::uint64_t position);
+
+  // Adds a frame naming the field `field` of record `record`. The first frame wraps the error;
+  // later frames are appended to the list rather than wrapping again.
+  ReadError with_field_context(std::string_view field, std::string_view record,
+                               std::source_location where = std::source_location::current()) &&;
+  ReadError with_context(ContextFrame frame) &&;
+
+  // The failure underneath any context frames.
+  const std::variant<IoError, Assertion>& inner() const { return inner_; }
+  const IoError* io_error() const { return std::get_if<IoError>(&inner_); }
+  // Innermost first.
+  const std::vector<ContextFrame>& frames() const { return frames_; }
+
+  std::string to_string() const;
+  // A ReadError debug-prints as its text.
+  std::string debug_string() const { return to_string(); }
+
+  friend bool operator==(const ReadError&, const ReadError&) = default;
+
+ private:
+  std::variant<IoError, Assertion> inner_;
+  std::vector<ContextFrame> frames_;
+};
+
+std::ostream& operator<<(std::ostream& out, const ReadError& error);
+
+}  // namespace kelvane_dat
