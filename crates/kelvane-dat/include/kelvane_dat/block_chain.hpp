@@ -1,0 +1,73 @@
+#pragma once
+
+// Block chains: how everything after the header is stored.
+//
+// A block is `block_size` bytes: a 4-byte little-endian pointer to the next block of the same chain
+// (0 = none) followed by payload. A chain has no length of its own; the number of bytes to gather
+// always comes from outside (an entry's size, or a directory node's fixed size).
+
+#include <cstdint>
+#include <expected>
+#include <span>
+#include <vector>
+
+#include "kelvane_dat/error.hpp"
+#include "kelvane_dat/io_error.hpp"
+
+namespace kelvane_dat {
+
+// A non-owning view of anything offering
+//   std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t>, std::uint64_t) const
+// so the chain walk runs over the archive file and, in tests, over sources that record each read.
+// The viewed source must outlive the view.
+class PositionedReader {
+ public:
+  template <class Source>
+  explicit PositionedReader(const Source& source)
+      : source_(&source), read_(&read_through<Source>) {}
+
+  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                    std::uint64_t offset) const {
+    return read_(source_, buffer, offset);
+  }
+
+ private:
+  using ReadFunction = std::expected<void, IoError> (*)(const void*, std::span<std::uint8_t>,
+                                                        std::uint64_t);
+
+  template <class Source>
+  static std::expected<void, IoError> read_through(const void* source,
+                                                   std::span<std::uint8_t> buffer,
+                                                   std::uint64_t offset) {
+    return static_cast<const Source*>(source)->read_exact_at_compat(buffer, offset);
+  }
+
+  const void* source_;
+  ReadFunction read_;
+};
+
+struct ChainGeometry {
+  // From the header; includes the 4-byte pointer.
+  std::uint32_t block_size = 0;
+  // The archive file's length, noted once at open (archives are not written while open).
+  std::uint64_t file_length = 0;
+};
+
+// Gathers `size` bytes from the chain whose first block is at `offset`.
+//
+// Each block costs two positioned reads (its pointer, then its payload straight into place in the
+// result); the pointer of the block that completes the data is read but not followed; a zero
+// pointer means everything still missing follows it contiguously and is read at once. `size` 0
+// reads nothing. The result is allocated once, in full, before the first read.
+//
+// Failures, in the order the walk meets them: a failed read is DatError::Io ("failed to fill whole
+// buffer" past the end of the file); following a non-zero pointer with a block size of 4 or less,
+// or a block whose payload start does not fit in 32 bits, is DatError::Corruption.
+//
+// A `size` beyond the file's length is never allocated: the chain is walked without keeping its
+// bytes, so it fails with exactly the error the walk would meet, and a chain that could only
+// succeed by reading file bytes more than once (blocks that overlap or loop) is Corruption.
+Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
+                                                   std::uint32_t offset, std::uint32_t size);
+
+}  // namespace kelvane_dat

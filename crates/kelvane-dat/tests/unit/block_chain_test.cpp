@@ -1,0 +1,297 @@
+#include "kelvane_dat/block_chain.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <numeric>
+#include <vector>
+
+#include "support/archive_builder.hpp"
+#include "support/memory_source.hpp"
+
+namespace kelvane_dat {
+namespace {
+
+using test_support::ArchiveBuilder;
+using test_support::MemorySource;
+using Bytes = std::vector<std::uint8_t>;
+using Read = MemorySource::Read;
+
+Bytes pattern(std::size_t size, std::uint8_t salt = 0) {
+  Bytes out(size);
+  for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>(i * 31 + salt);
+  return out;
+}
+
+Result<Bytes> walk(const MemorySource& source, std::uint32_t block_size, std::uint32_t offset,
+                   std::uint32_t size) {
+  return read_block_chain(PositionedReader(source), ChainGeometry{block_size, source.size()},
+                          offset, size);
+}
+
+// Reads a walk over `blocks` must make: each block's pointer, then its share of the payload.
+std::vector<Read> expected_reads(const std::vector<std::uint32_t>& blocks, std::uint32_t block_size,
+                                 std::uint32_t size) {
+  std::vector<Read> reads;
+  std::uint32_t remaining = size;
+  for (std::size_t i = 0; remaining > 0; ++i) {
+    const std::uint32_t share = std::min(remaining, block_size - 4);
+    reads.push_back({blocks[i], 4});
+    reads.push_back({blocks[i] + 4u, share});
+    remaining -= share;
+  }
+  return reads;
+}
+
+std::string error_text(const Result<Bytes>& result) {
+  return result.has_value() ? "no error" : result.error().to_string();
+}
+
+class BlockChainWalk : public testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(BlockChainWalk, GathersPayloadsInChainOrderWithTwoReadsPerBlock) {
+  const std::uint32_t block_size = GetParam();
+  const std::uint32_t per_block = block_size - 4;
+  constexpr std::uint32_t kTrap = 0x7FFFFFF0;  // past the end: following it would fail
+  const std::uint32_t kSizes[] = {
+      1, per_block, per_block + 1, 2 * per_block, 5 * per_block / 2, 7 * per_block};
+  for (const std::uint32_t size : kSizes) {
+    for (const std::uint32_t last_pointer : {0u, kTrap}) {
+      SCOPED_TRACE(testing::Message() << "size " << size << " last pointer " << last_pointer);
+      ArchiveBuilder builder(block_size);
+      auto blocks = builder.new_blocks(builder.blocks_for(size) + 1);
+      // Out of file order: every second block first, then the others backwards.
+      std::vector<std::uint32_t> order;
+      for (std::size_t i = 0; i < blocks.size(); i += 2) order.push_back(blocks[i]);
+      for (std::size_t i = blocks.size() - 1 - blocks.size() % 2; i < blocks.size(); i -= 2) {
+        order.push_back(blocks[i]);
+      }
+      const Bytes payload = pattern(size);
+      builder.write_chain(payload, order, last_pointer);
+      const MemorySource source(builder.bytes());
+
+      const auto data = walk(source, block_size, order.front(), size);
+      ASSERT_TRUE(data.has_value()) << data.error();
+      EXPECT_EQ(*data, payload);
+      EXPECT_EQ(source.reads(), expected_reads(order, block_size, size));
+    }
+  }
+}
+
+TEST_P(BlockChainWalk, ZeroPointerMeansTheRestFollowsContiguously) {
+  const std::uint32_t block_size = GetParam();
+  ArchiveBuilder builder(block_size);
+  const Bytes payload = pattern(3 * block_size + 17, 5);
+  const std::uint32_t first = builder.store_contiguous(payload);
+  const MemorySource source(builder.bytes());
+
+  const auto data = walk(source, block_size, first, static_cast<std::uint32_t>(payload.size()));
+  ASSERT_TRUE(data.has_value()) << data.error();
+  EXPECT_EQ(*data, payload);
+  EXPECT_EQ(source.reads(), (std::vector<Read>{{first, 4}, {first + 4u, payload.size()}}));
+}
+
+TEST_P(BlockChainWalk, InterleavedChainsStaySeparate) {
+  const std::uint32_t block_size = GetParam();
+  ArchiveBuilder builder(block_size);
+  const auto blocks = builder.new_blocks(8);
+  const Bytes a = pattern(4 * (block_size - 4), 1);
+  const Bytes b = pattern(3 * (block_size - 4) + 1, 2);
+  const std::uint32_t a_blocks[] = {blocks[6], blocks[0], blocks[2], blocks[4]};
+  const std::uint32_t b_blocks[] = {blocks[1], blocks[7], blocks[3], blocks[5]};
+  builder.write_chain(a, a_blocks);
+  builder.write_chain(b, b_blocks);
+  const MemorySource source(builder.bytes());
+  EXPECT_EQ(walk(source, block_size, a_blocks[0], static_cast<std::uint32_t>(a.size())).value(), a);
+  EXPECT_EQ(walk(source, block_size, b_blocks[0], static_cast<std::uint32_t>(b.size())).value(), b);
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, BlockChainWalk, testing::Values(256u, 1024u, 5u, 37u));
+
+TEST(BlockChain, SizeZeroReadsNothingWhateverTheOffset) {
+  const MemorySource source(Bytes(64, 0xFF));
+  for (const std::uint32_t offset : {0u, 60u, 0xFFFFFFFFu}) {
+    const auto data = walk(source, 1024, offset, 0);
+    ASSERT_TRUE(data.has_value()) << data.error();
+    EXPECT_TRUE(data->empty());
+  }
+  EXPECT_TRUE(source.reads().empty());
+}
+
+TEST(BlockChain, ReadsPastTheEndFailWithTheWalksError) {
+  ArchiveBuilder builder(256);
+  const auto blocks = builder.new_blocks(2);
+  const std::uint32_t past_end = blocks[1] + 256;
+  builder.write_u32(blocks[0], past_end);  // pointer past the end
+  builder.write_u32(blocks[1], 0);
+  const MemorySource source(builder.bytes());
+
+  constexpr auto kEof = "IO error: failed to fill whole buffer";
+  // Following the pointer past the end.
+  EXPECT_EQ(error_text(walk(source, 256, blocks[0], 300)), kEof);
+  // A zero pointer whose contiguous rest runs past the end.
+  EXPECT_EQ(error_text(walk(source, 256, blocks[1], 253)), kEof);
+  // A first block past the end.
+  EXPECT_EQ(error_text(walk(source, 256, past_end, 1)), kEof);
+  // The completing block's pointer is read but never followed.
+  EXPECT_TRUE(walk(source, 256, blocks[0], 252).has_value());
+}
+
+TEST(BlockChain, OsErrorsPassThroughUnchanged) {
+  ArchiveBuilder builder(256);
+  const std::uint32_t first = builder.store_chain(pattern(600));
+  MemorySource source(builder.bytes());
+  source.fail_reads_covering(first + 256 + 10, EIO);
+  const auto data = walk(source, 256, first, 600);
+  ASSERT_FALSE(data.has_value());
+  const auto* io = data.error().get_if<DatError::Io>();
+  ASSERT_NE(io, nullptr);
+  EXPECT_EQ(io->error, IoError::from_errno(EIO));
+}
+
+TEST(BlockChain, BlockSizesWithoutPayloadOnlyReadZeroPointerChains) {
+  for (const std::uint32_t block_size : {0u, 1u, 3u, 4u}) {
+    SCOPED_TRACE(block_size);
+    Bytes image(0x500, 0);
+    image[0x400] = 0x00;
+    image[0x401] = 0x04;  // the block at 0x400 points to itself
+    for (std::size_t i = 0; i < 8; ++i) image[0x204 + i] = static_cast<std::uint8_t>(i + 1);
+    const MemorySource source(image);
+
+    const auto contiguous = walk(source, block_size, 0x200, 8);
+    ASSERT_TRUE(contiguous.has_value()) << contiguous.error();
+    EXPECT_EQ(*contiguous, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+
+    const auto looping = walk(source, block_size, 0x400, 8);
+    ASSERT_FALSE(looping.has_value());
+    EXPECT_EQ(looping.error().to_string(),
+              "Corruption detected: block at offset 0x00000400 points to 0x00000400 but block "
+              "size " +
+                  std::to_string(block_size) + " leaves no room for payload");
+  }
+}
+
+// A file of more than 4 GiB whose block at 0xFFFFFFF0 points to 0xFFFFFFFC; every other byte is
+// zero.
+class HugeSource {
+ public:
+  static constexpr std::uint64_t kSize = 0x140000000;
+  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                    std::uint64_t offset) const {
+    if (offset + buffer.size() > kSize) return std::unexpected(IoError::fill_whole_buffer());
+    for (std::size_t i = 0; i < buffer.size(); ++i) {
+      const std::uint64_t at = offset + i;
+      buffer[i] = at >= 0xFFFFFFF0 && at < 0xFFFFFFF4 ? kPointer[at - 0xFFFFFFF0] : 0;
+    }
+    return {};
+  }
+
+ private:
+  static constexpr std::uint8_t kPointer[] = {0xFC, 0xFF, 0xFF, 0xFF};
+};
+
+TEST(BlockChain, PayloadStartBeyond32BitsIsCorruption) {
+  const HugeSource source;
+  const ChainGeometry geometry{16, HugeSource::kSize};
+  const auto data = read_block_chain(PositionedReader(source), geometry, 0xFFFFFFF0, 20);
+  ASSERT_FALSE(data.has_value());
+  EXPECT_EQ(data.error().to_string(),
+            "Corruption detected: block at offset 0xFFFFFFFC (block size 16) has no payload start "
+            "within 32-bit offsets");
+}
+
+struct OversizeCase {
+  const char* name;
+  std::uint32_t block_size;
+  // Patches the image: (offset, value) pairs written as pointers.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> pointers;
+  std::uint32_t start;
+  std::uint32_t size;
+  const char* error;
+};
+
+void PrintTo(const OversizeCase& c, std::ostream* out) { *out << c.name; }
+
+class OversizeChain : public testing::TestWithParam<OversizeCase> {};
+
+// Sizes beyond the file length must fail as the walk would, without reading (or allocating) the
+// full size at once.
+TEST_P(OversizeChain, FailsAsTheWalkWouldWithoutAFullSizeRead) {
+  const OversizeCase& c = GetParam();
+  Bytes image(0x1000, 0xAB);
+  for (const auto& [at, value] : c.pointers) {
+    for (int i = 0; i < 4; ++i)
+      image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  }
+  const MemorySource source(image);
+  EXPECT_EQ(error_text(walk(source, c.block_size, c.start, c.size)), c.error);
+  for (const Read& read : source.reads()) EXPECT_LE(read.length, image.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OversizeChain,
+    testing::ValuesIn(std::vector<OversizeCase>{
+        {"ZeroPointerRunsOut",
+         256,
+         {{0x100, 0}},
+         0x100,
+         0xFFFFFFFF,
+         "IO error: failed to fill whole buffer"},
+        {"PointerLeadsOut",
+         256,
+         {{0x100, 0x200}, {0x200, 0x9000}},
+         0x100,
+         0x2000,
+         "IO error: failed to fill whole buffer"},
+        {"NoPayloadRoomComesFirst",
+         4,
+         {{0x100, 0x200}},
+         0x100,
+         0xFFFFFFFF,
+         "Corruption detected: block at offset 0x00000100 points to 0x00000200 but block size 4 "
+         "leaves no room for payload"},
+        {"LoopWouldRereadTheFile",
+         256,
+         {{0x100, 0x200}, {0x200, 0x100}},
+         0x100,
+         0x10000,
+         "Corruption detected: block chain at offset 0x00000100 (block size 256) would gather "
+         "65536 bytes from a file of 4096 bytes"},
+        {"LoopThenNothingElse",
+         5,
+         {{0x10, 0x20}, {0x20, 0x30}, {0x30, 0x20}},
+         0x10,
+         0xFFFFFFFF,
+         "Corruption detected: block chain at offset 0x00000010 (block size 5) would gather "
+         "4294967295 bytes from a file of 4096 bytes"},
+    }),
+    [](const testing::TestParamInfo<OversizeCase>& param) { return param.param.name; });
+
+TEST(BlockChain, OsErrorBeforeTheEndComesFirstForOversizeChains) {
+  MemorySource source(Bytes(0x1000, 0));
+  source.fail_reads_covering(0x102, EACCES);
+  const auto data = walk(source, 256, 0x100, 0xFFFFFFFF);
+  ASSERT_FALSE(data.has_value());
+  EXPECT_EQ(data.error().get_if<DatError::Io>()->error, IoError::from_errno(EACCES));
+}
+
+TEST(BlockChain, LoopsWithinTheFileLengthAreWalkedAsWritten) {
+  ArchiveBuilder builder(16);
+  const auto blocks = builder.new_blocks(2);
+  const Bytes a = pattern(12, 1);
+  const Bytes b = pattern(12, 2);
+  builder.write_chain(a, std::span(blocks).first(1), blocks[1]);
+  builder.write_chain(b, std::span(blocks).last(1), blocks[0]);
+  const MemorySource source(builder.bytes());
+
+  Bytes expected;
+  for (int i = 0; i < 3; ++i) {
+    expected.insert(expected.end(), a.begin(), a.end());
+    expected.insert(expected.end(), b.begin(), b.end());
+  }
+  expected.resize(70);
+  EXPECT_EQ(walk(source, 16, blocks[0], 70).value(), expected);
+}
+
+}  // namespace
+}  // namespace kelvane_dat
