@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: ./scripts/test.sh [dev|asan]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset="${1:-dev}"
+./scripts/install-deps.sh
+cmake --workflow --preset "$preset"
