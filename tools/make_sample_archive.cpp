@@ -38,10 +38,10 @@ constexpr std::string_view kVerbs[] = {
     "Invite", "Leave", "Follow", "Mute",  "Report", "Reset",  "Confirm", "Cancel",
 };
 constexpr std::string_view kObjects[] = {
-    "Inventory", "Spellbook",   "Map",     "Chat Window", "Fellowship", "Allegiance", "Vendor",
-    "Backpack",  "Quest Log",   "Options", "Keybindings", "Character",  "Radar",      "Compass",
-    "Shortcut",  "Target",      "Corpse",  "Portal",      "Lifestone",  "House",      "Mailbox",
-    "Salvage",   "Tinkering",   "Armor",   "Weapon",      "Shield",     "Mana Stone", "Pack",
+    "Inventory", "Spellbook", "Map",     "Chat Window", "Fellowship", "Allegiance", "Vendor",
+    "Backpack",  "Quest Log", "Options", "Keybindings", "Character",  "Radar",      "Compass",
+    "Shortcut",  "Target",    "Corpse",  "Portal",      "Lifestone",  "House",      "Mailbox",
+    "Salvage",   "Tinkering", "Armor",   "Weapon",      "Shield",     "Mana Stone", "Pack",
 };
 // Texts a translator or a content team would really write: accents, typographic punctuation,
 // symbols outside the Basic Multilingual Plane.
@@ -52,7 +52,8 @@ constexpr std::string_view kDecorated[] = {
     "\xE2\x80\x9CWelcome back\xE2\x80\x9D",
     "M\xC3\xBCnchen \xE2\x80\x94 Z\xC3\xBCrich",
     "\xC2\xA9 2026 Kelvane Studios",
-    "Temperature: 21\xC2\xB0" "C",
+    "Temperature: 21\xC2\xB0"
+    "C",
     "Press \xE2\x86\x90 or \xE2\x86\x92 to turn",
     "Victory! \xF0\x9F\x8E\x89",
     "Controller ready \xF0\x9F\x8E\xAE",
@@ -60,9 +61,9 @@ constexpr std::string_view kDecorated[] = {
     "Smile \xF0\x9F\x98\x80 and wave",
 };
 constexpr std::string_view kKeys[] = {
-    "Left Shift", "Right Shift", "Right Alt", "Right Ctrl", "Tab",  "Space",
-    "Escape",     "Enter",       "Backspace", "Home",       "End",  "Page Up",
-    "Page Down",  "Insert",      "Delete",    "Num Lock",   "F1",   "F12",
+    "Left Shift", "Right Shift", "Right Alt", "Right Ctrl", "Tab", "Space",
+    "Escape",     "Enter",       "Backspace", "Home",       "End", "Page Up",
+    "Page Down",  "Insert",      "Delete",    "Num Lock",   "F1",  "F12",
 };
 
 class SampleWriter {
@@ -109,7 +110,8 @@ class SampleWriter {
     for (const Kind& kind : kKinds) {
       for (std::size_t i = 0; i < kind.count; ++i) {
         std::vector<std::uint8_t> data(pick(16, kind.max_size));
-        for (auto& byte : data) byte = static_cast<std::uint8_t>(pick(0, 255) & (i % 2 ? 0xFF : 0x1F));
+        for (auto& byte : data)
+          byte = static_cast<std::uint8_t>(pick(0, 255) & (i % 2 ? 0xFF : 0x1F));
         const std::uint32_t id = (kind.prefix << 24) | static_cast<std::uint32_t>(0x1000 + i);
         store(id, data, i % 2 == 0);
       }
@@ -128,9 +130,10 @@ class SampleWriter {
       std::fprintf(stderr, "make_sample_archive: %s\n", error->c_str());
       return false;
     }
-    std::printf("wrote %s: %zu files, %zu string tables (%zu entries, %zu string variants), %llu bytes\n",
-                path, entries_.size(), tables_, table_entries_, string_variants_,
-                static_cast<unsigned long long>(builder_.size()));
+    std::printf(
+        "wrote %s: %zu files, %zu string tables (%zu entries, %zu string variants), %llu bytes\n",
+        path, entries_.size(), tables_, table_entries_, string_variants_,
+        static_cast<unsigned long long>(builder_.size()));
     return true;
   }
 
@@ -160,7 +163,8 @@ class SampleWriter {
     for (std::size_t i = 0; i < entry_count; ++i) {
       StringTableEntryData entry;
       entry.key = static_cast<std::uint32_t>(random_());
-      entry.data_id = pick(0, 3) == 0 ? 0x31000000 | static_cast<std::uint32_t>(pick(0, 0xFFFF)) : 0;
+      entry.data_id =
+          pick(0, 3) == 0 ? 0x31000000 | static_cast<std::uint32_t>(pick(0, 0xFFFF)) : 0;
       // Most entries hold one text; some carry variants (plural forms, short labels).
       const std::size_t variants = pick(0, 9) == 0 ? pick(2, 4) : 1;
       for (std::size_t v = 0; v < variants; ++v) entry.texts.push_back(utf16(interface_text()));
@@ -182,7 +186,8 @@ class SampleWriter {
     std::vector<std::uint32_t> keys;
     for (const auto& entry : table.entries) keys.push_back(entry.key);
     std::sort(keys.begin(), keys.end());
-    table_entries_ += static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
+    table_entries_ +=
+        static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
     for (const auto& entry : table.entries) string_variants_ += entry.texts.size();
   }
 

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "process.hpp"
@@ -14,8 +14,10 @@ namespace kelvane_dat::e2e {
 
 // The variables the check program reads, all unset unless a test sets one.
 inline std::vector<EnvironmentChange> clean_environment() {
-  return {{"KELVANE_LOCAL_DAT", std::nullopt},      {"KELVANE_TEST_THREADS", std::nullopt},
-          {"KELVANE_TEST_NOCAPTURE", std::nullopt}, {"KELVANE_BACKTRACE", std::nullopt},
+  return {{"KELVANE_LOCAL_DAT", std::nullopt},
+          {"KELVANE_TEST_THREADS", std::nullopt},
+          {"KELVANE_TEST_NOCAPTURE", std::nullopt},
+          {"KELVANE_BACKTRACE", std::nullopt},
           {"KELVANE_UNSTABLE_OPTIONS", std::nullopt}};
 }
 

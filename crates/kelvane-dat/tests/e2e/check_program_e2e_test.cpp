@@ -69,8 +69,8 @@ TEST(CheckProgram, SelectsByFilterExactAndSkip) {
     SCOPED_TRACE(testing::PrintToString(args));
     const ProcessResult run = run_check_program(args);
     EXPECT_EQ(run.exit_status, 0);
-    std::string expected = "\nrunning " + std::to_string(c.ran.size()) +
-                           (c.ran.size() == 1 ? " test\n" : " tests\n");
+    std::string expected =
+        "\nrunning " + std::to_string(c.ran.size()) + (c.ran.size() == 1 ? " test\n" : " tests\n");
     for (const std::string& name : c.ran) expected += "test " + name + " ... ok\n";
     expected += summary(static_cast<int>(c.ran.size()), 0, 0, c.filtered_out);
     EXPECT_EQ(stable(run.out), expected);
@@ -104,8 +104,9 @@ TEST(CheckProgram, RefusesBadCommandLinesBeforeRunningAnything) {
 TEST(CheckProgram, HelpPrintsUsageAndRunsNothing) {
   const ProcessResult run = run_check_program({"--help"});
   EXPECT_EQ(run.exit_status, 0);
-  EXPECT_NE(run.out.find(std::string("Usage: ") + KELVANE_CHECK_PROGRAM + " [OPTIONS] [FILTERS...]"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find(std::string("Usage: ") + KELVANE_CHECK_PROGRAM + " [OPTIONS] [FILTERS...]"),
+      std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("KELVANE_TEST_THREADS"), std::string::npos);
   EXPECT_EQ(run.out.find("\nrunning "), std::string::npos);

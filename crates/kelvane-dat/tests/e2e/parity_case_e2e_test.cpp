@@ -87,7 +87,8 @@ class Archive {
 };
 
 ProcessResult run_parity(const std::string& dat_path) {
-  return run_check_program({kParity, "--exact", "--show-output"}, {{"KELVANE_LOCAL_DAT", dat_path}});
+  return run_check_program({kParity, "--exact", "--show-output"},
+                           {{"KELVANE_LOCAL_DAT", dat_path}});
 }
 
 // The failure message the case reported: what follows the panic line, up to the backtrace note.
@@ -106,8 +107,10 @@ TEST(ParityCase, PassingArchivePrintsExactTotals) {
   duplicated.entries.push_back(entry(1, {"later", "wins", "here"}));  // same key: counts once
   StringTableData variants = plain_table(0x23000001, 4);
   variants.entries[0].texts.push_back(utf16("Caf\xC3\xA9 \xF0\x9F\x98\x80"));
-  const Archive archive({table_file(known_table(), true), table_file(variants),
-                         table_file(duplicated, true), {0x06000001, Bytes(5000, 7)},
+  const Archive archive({table_file(known_table(), true),
+                         table_file(variants),
+                         table_file(duplicated, true),
+                         {0x06000001, Bytes(5000, 7)},
                          {0x0E000002, Bytes{1, 2, 3}, true}});
   const ProcessResult run = run_parity(archive.path());
   EXPECT_EQ(run.exit_status, 0) << run.out;
@@ -166,31 +169,43 @@ std::vector<FailureCase> failure_cases() {
   bad_higher.id = 0x23000006;
 
   return {
-      {"no string tables", {{0x06000001, Bytes(10, 1)}},
+      {"no string tables",
+       {{0x06000001, Bytes(10, 1)}},
        "expected at least one StringTable record in local_English.dat"},
-      {"cell archive: 0x23 ids are cells", {table_file(known_table())},
-       "expected at least one StringTable record in local_English.dat", 2, 256},
-      {"empty file", {{0x23000001, Bytes{}}, table_file(known_table())},
+      {"cell archive: 0x23 ids are cells",
+       {table_file(known_table())},
+       "expected at least one StringTable record in local_English.dat",
+       2,
+       256},
+      {"empty file",
+       {{0x23000001, Bytes{}}, table_file(known_table())},
        "parse StringTable 0x23000001 (0 bytes): failed to fill whole buffer"},
-      {"self id", {self_id},
+      {"self id",
+       {self_id},
        "assertion `left == right` failed: StringTable 0x2300000A self-id mismatch\n"
        "  left: 587202571\n right: 587202570"},
-      {"language", {table_file(known_table()), table_file(language)},
+      {"language",
+       {table_file(known_table()), table_file(language)},
        "assertion `left == right` failed: StringTable 0x23000001 language should be 1 (English)\n"
        "  left: 2\n right: 1"},
-      {"extra bytes", {extra_bytes},
+      {"extra bytes",
+       {extra_bytes},
        "assertion `left == right` failed: StringTable 0x2300000A parser stopped at 44 of 46\n"
        "  left: 44\n right: 46"},
-      {"three keys", {table_file(three_keys)},
+      {"three keys",
+       {table_file(three_keys)},
        "assertion `left == right` failed\n  left: 3\n right: 2"},
       {"no Left Alt", {table_file(no_alt)}, "0x2300000A should have key 0x014152D5"},
-      {"two texts", {table_file(two_alts)},
+      {"two texts",
+       {table_file(two_alts)},
        "assertion `left == right` failed\n  left: [\"Left Alt\", \"Alt\"]\n right: [\"Left Alt\"]"},
       {"no Left Ctrl", {table_file(no_ctrl)}, "0x2300000A should have key 0x04CD833C"},
-      {"Left Ctrl differs", {table_file(ctrl_differs, true)},
+      {"Left Ctrl differs",
+       {table_file(ctrl_differs, true)},
        "assertion `left == right` failed\n  left: [\"Left \\\"Ctrl\\\"\\t\"]\n"
        " right: [\"Left Ctrl\"]"},
-      {"known table missing", {table_file(plain_table(0x23000001, 2))},
+      {"known table missing",
+       {table_file(plain_table(0x23000001, 2))},
        "did not encounter known StringTable 0x2300000A"},
       {"lowest faulty id first",
        {table_file(known_table()), table_file(bad_higher), table_file(bad_lower)},
@@ -220,7 +235,8 @@ TEST(ParityCase, UnreadableFileReportsTheFetchError) {
   const TempFile file(builder.finish(), "kelvane_parity");
   const ProcessResult run = run_parity(file.path().string());
   EXPECT_EQ(run.exit_status, 101);
-  EXPECT_EQ(failure_message(run), "read StringTable 0x23000001: IO error: failed to fill whole buffer");
+  EXPECT_EQ(failure_message(run),
+            "read StringTable 0x23000001: IO error: failed to fill whole buffer");
 }
 
 TEST(ParityCase, FailureReportNamesTheCheckInThisRepository) {

@@ -1,6 +1,6 @@
 #pragma once
 
-// Running the real check program, as a user would, and collecting what it printed.
+// Running a real executable of this project, as a user would, and collecting what it printed.
 
 #include <filesystem>
 #include <optional>
@@ -14,6 +14,16 @@ struct ProcessResult {
   int exit_status = -1;
   std::string out;
   std::string err;
+  // What the child wrote to its terminal, when it had one (see TerminalStreams).
+  std::string terminal;
+};
+
+// Standard streams of the child that go to a terminal (one pseudo-terminal, in raw mode, shared
+// by both) instead of being captured in `out` and `err`, for programs that behave differently
+// on a terminal.
+struct TerminalStreams {
+  bool out = false;
+  bool err = false;
 };
 
 struct EnvironmentChange {
@@ -24,7 +34,9 @@ struct EnvironmentChange {
 
 // Runs `program` with `args` (program path not included) and the current environment changed by
 // `environment`; standard input is empty.
-ProcessResult run_process(const std::filesystem::path& program, const std::vector<std::string>& args,
-                          const std::vector<EnvironmentChange>& environment = {});
+ProcessResult run_process(const std::filesystem::path& program,
+                          const std::vector<std::string>& args,
+                          const std::vector<EnvironmentChange>& environment = {},
+                          TerminalStreams terminal = {});
 
 }  // namespace kelvane_dat::e2e
