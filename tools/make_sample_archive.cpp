@@ -3,12 +3,14 @@
 // (including the known table 0x2300000A), some stored compressed and some plain, with non-ASCII and
 // supplementary characters, plus files of other types, in a directory tree several levels deep.
 //
-// Usage: make_sample_archive OUTPUT.dat
-// The archive is the same on every run: everything comes from a fixed seed.
+// Usage: make_sample_archive OUTPUT.dat [--scale N]
+// The archive is the same on every run: everything comes from a fixed seed. --scale N stores N
+// times as many string tables and other files, for measuring the check program on a big archive.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <string_view>
@@ -68,7 +70,7 @@ constexpr std::string_view kKeys[] = {
 
 class SampleWriter {
  public:
-  SampleWriter() : builder_(1024), random_(0x5A17E) {
+  explicit SampleWriter(std::size_t scale) : builder_(1024), random_(0x5A17E), scale_(scale) {
     builder_.header.dataset = 3;  // a local-language archive, neither portal nor cell
     builder_.header.engine_version = 0x0000002A;
     builder_.header.game_version = 0x00000B5E;
@@ -89,7 +91,7 @@ class SampleWriter {
 
   void add_string_tables() {
     std::uint32_t id = 0x23000001;
-    for (std::size_t made = 0; made < kStringTableCount; ++id) {
+    for (std::size_t made = 0; made < kStringTableCount * scale_; ++id) {
       if (id == kKnownTableId) continue;
       store_table(make_table(id), made % 3 == 0);
       ++made;
@@ -108,7 +110,7 @@ class SampleWriter {
         {0x22, 10, 900},       {0x25, 8, 2048},       {0x31, 20, 400},
     };
     for (const Kind& kind : kKinds) {
-      for (std::size_t i = 0; i < kind.count; ++i) {
+      for (std::size_t i = 0; i < kind.count * scale_; ++i) {
         std::vector<std::uint8_t> data(pick(16, kind.max_size));
         for (auto& byte : data)
           byte = static_cast<std::uint8_t>(pick(0, 255) & (i % 2 ? 0xFF : 0x1F));
@@ -201,6 +203,7 @@ class SampleWriter {
 
   ArchiveBuilder builder_;
   std::mt19937 random_;
+  std::size_t scale_;
   std::vector<DatFileEntry> entries_;
   std::size_t tables_ = 0;
   std::size_t table_entries_ = 0;
@@ -210,11 +213,14 @@ class SampleWriter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTPUT.dat\n", argv[0]);
+  unsigned long scale = 1;
+  const bool scaled = argc == 4 && std::string_view(argv[2]) == "--scale";
+  if (scaled) scale = std::strtoul(argv[3], nullptr, 10);
+  if ((argc != 2 && !scaled) || scale == 0 || scale > 1000) {
+    std::fprintf(stderr, "usage: %s OUTPUT.dat [--scale N (1 to 1000)]\n", argv[0]);
     return 2;
   }
-  SampleWriter writer;
+  SampleWriter writer(scale);
   writer.add_known_table();
   writer.add_string_tables();
   writer.add_other_files();

@@ -1,145 +1,202 @@
 #include "kelvane_dat/block_chain.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <limits>
-#include <string>
+#include <memory>
+#include <optional>
+#include <span>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/block_chain_reference.hpp"
 #include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat {
 
 namespace {
 
-constexpr std::uint32_t kPointerSize = 4;
-// Reads of a chain too long to keep go through a buffer of this size.
-constexpr std::size_t kDiscardChunk = 64 * 1024;
+using detail::kPointerSize;
 
-// Brent's cycle detection over the sequence of block offsets, in constant memory. The walk is a
-// function of the block offset alone, so once an offset repeats every later read repeats one that
-// already succeeded.
-class LoopDetector {
+// A positioned read costs as much as copying several kilobytes, so the walk reads ahead on the bet
+// that
+// a chain's next blocks follow each other in the file, as they do in freshly written archives: one
+// positioned read then serves many blocks, whose pointers and payloads are taken from memory. The
+// first window bets on the whole chain, up to kFirstWindow; each time the chain runs contiguously
+// off the end of a window the next one doubles, up to kMaxWindow; a jump elsewhere drops the bet
+// to one block, so a scattered chain costs one read per block and never reads much more than it
+// needs. A window never reaches past what the chain would still need were it contiguous.
+constexpr std::uint64_t kFirstWindow = 64 * 1024;
+constexpr std::uint64_t kMaxWindow = 256 * 1024;
+
+// Most stored files span a few kilobytes; their windows live on the stack, since allocating one
+// per fetch costs as much as copying such a file.
+constexpr std::size_t kStackWindow = 8 * 1024;
+
+// File bytes [start, start + length) held in memory.
+class Window {
  public:
-  explicit LoopDetector(std::uint32_t first_block) : saved_(first_block) {}
-
-  bool revisits(std::uint32_t block) {
-    if (block == saved_) return true;
-    if (++steps_ == limit_) {
-      saved_ = block;
-      limit_ *= 2;
-      steps_ = 0;
+  explicit Window(std::size_t capacity) : capacity_(capacity) {
+    if (capacity > kStackWindow) {
+      heap_ = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+      bytes_ = heap_.get();
     }
-    return false;
+  }
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  std::size_t capacity() const { return capacity_; }
+
+  // How many of the `length` bytes at `offset` the window holds from their start (0 when it does
+  // not hold the first).
+  std::uint64_t holds(std::uint64_t offset, std::uint64_t length) const {
+    if (offset < start_ || offset - start_ >= length_) return 0;
+    return std::min<std::uint64_t>(length, length_ - (offset - start_));
+  }
+  const std::uint8_t* at(std::uint64_t offset) const { return bytes_ + (offset - start_); }
+
+  std::expected<void, IoError> fill(PositionedReader file, std::uint64_t offset,
+                                    std::size_t length) {
+    length_ = 0;
+    if (auto read = file.read_exact_at_compat(std::span(bytes_, length), offset); !read) {
+      return read;
+    }
+    start_ = offset;
+    length_ = length;
+    return {};
   }
 
  private:
-  std::uint32_t saved_;
-  std::uint64_t steps_ = 0;
-  std::uint64_t limit_ = 1;
+  std::uint8_t on_stack_[kStackWindow];
+  std::unique_ptr<std::uint8_t[]> heap_;
+  std::uint8_t* bytes_ = on_stack_;
+  std::size_t capacity_;
+  std::uint64_t start_ = 0;
+  std::size_t length_ = 0;
 };
 
-DatError no_payload_room(std::uint32_t block, std::uint32_t next, std::uint32_t block_size) {
-  return DatError::corruption("block at offset " + hex0x8(block) + " points to " + hex0x8(next) +
-                              " but block size " + std::to_string(block_size) +
-                              " leaves no room for payload");
-}
+class FastWalk {
+ public:
+  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size)
+      : file_(file),
+        block_size_(geometry.block_size),
+        file_length_(geometry.file_length),
+        window_(static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))) {
+    result_.reserve(size);
+  }
 
-DatError payload_start_overflows(std::uint32_t block, std::uint32_t block_size) {
-  return DatError::corruption("block at offset " + hex0x8(block) + " (block size " +
-                              std::to_string(block_size) +
-                              ") has no payload start within 32-bit offsets");
-}
-
-DatError gathers_more_than_file(std::uint32_t offset, std::uint32_t size, ChainGeometry geometry) {
-  return DatError::corruption("block chain at offset " + hex0x8(offset) + " (block size " +
-                              std::to_string(geometry.block_size) + ") would gather " +
-                              std::to_string(size) + " bytes from a file of " +
-                              std::to_string(geometry.file_length) + " bytes");
-}
-
-// The walk itself. `read_payload(file_offset, length, filled)` fetches `length` payload bytes that
-// belong at `filled` in the result. With `stop_on_loop`, the walk succeeds as soon as it returns
-// to a block it has visited, since everything after that would repeat reads that succeeded.
-template <class PayloadReader>
-Result<void> walk(PositionedReader file, std::uint32_t block_size, std::uint32_t offset,
-                  std::uint32_t size, PayloadReader&& read_payload, bool stop_on_loop) {
-  std::uint64_t filled = 0;
-  std::uint32_t remaining = size;
-  std::uint32_t current = offset;
-  LoopDetector loop(offset);
-  while (remaining > 0) {
-    std::array<std::uint8_t, kPointerSize> pointer_bytes;
-    if (const auto read = file.read_exact_at_compat(pointer_bytes, current); !read) {
-      return std::unexpected(read.error());
-    }
-    const std::uint32_t next = load_le32(pointer_bytes.data());
-    // Offsets are 32-bit; a payload start past 0xFFFFFFFF cannot be addressed.
-    if (current > std::numeric_limits<std::uint32_t>::max() - kPointerSize) {
-      return std::unexpected(payload_start_overflows(current, block_size));
-    }
-    const std::uint64_t payload_start = current + kPointerSize;
-
-    if (next == 0) {
-      // Not cut to one block: everything still missing follows the pointer.
-      if (const auto read = read_payload(payload_start, remaining, filled); !read) {
+  Result<std::vector<std::uint8_t>> run(std::uint32_t offset, std::uint32_t size) {
+    std::uint32_t remaining = size;
+    std::uint32_t current = offset;
+    while (remaining > 0) {
+      if (window_.holds(current, kPointerSize) < kPointerSize && !refill(current, remaining)) {
+        // The bet failed (a read error, or the end of the file): this block is read exactly as
+        // the straightforward walk reads it, so any error is the one that walk would meet.
+        const auto step = exact_step(current, remaining);
+        if (!step) return std::unexpected(step.error());
+        continue;
+      }
+      const std::uint32_t next = load_le32(window_.at(current));
+      if (current > std::numeric_limits<std::uint32_t>::max() - kPointerSize) {
+        return std::unexpected(detail::payload_start_overflows(current, block_size_));
+      }
+      const std::uint32_t share =
+          next == 0 ? remaining : std::min(remaining, block_size_ - kPointerSize);
+      if (const auto read = append(std::uint64_t{current} + kPointerSize, share); !read) {
         return std::unexpected(read.error());
       }
-      return {};
+      remaining -= share;
+      contiguous_next_ = std::uint64_t{current} + block_size_;
+      current = next;
     }
-    // Without payload a step gathers nothing and a chain that never reaches 0 never ends.
-    if (block_size <= kPointerSize) {
-      return std::unexpected(no_payload_room(current, next, block_size));
+    return std::move(result_);
+  }
+
+ private:
+  // The bytes a chain of `remaining` payload bytes spans from its current block if contiguous.
+  std::uint64_t needed_span(std::uint64_t remaining) const {
+    const std::uint64_t per_block = block_size_ - kPointerSize;
+    return remaining + kPointerSize * ((remaining + per_block - 1) / per_block);
+  }
+
+  // Reads a window starting at `block`; false when that read cannot be made or fails.
+  bool refill(std::uint32_t block, std::uint32_t remaining) {
+    if (first_refill_) {
+      first_refill_ = false;
+    } else if (block == contiguous_next_) {
+      bet_ = std::min(bet_ * 2, kMaxWindow);
+    } else {
+      bet_ = block_size_;
     }
-    const std::uint32_t to_read = std::min(remaining, block_size - kPointerSize);
-    if (const auto read = read_payload(payload_start, to_read, filled); !read) {
+    if (block >= file_length_) return false;
+    const std::uint64_t whole_blocks = std::max<std::uint64_t>(bet_ / block_size_, 1) * block_size_;
+    const std::uint64_t length =
+        std::min({needed_span(remaining), whole_blocks, std::uint64_t{window_.capacity()},
+                  file_length_ - block});
+    if (length < kPointerSize) return false;
+    return window_.fill(file_, block, static_cast<std::size_t>(length)).has_value();
+  }
+
+  // One block the straightforward way: its pointer, then its share of the payload.
+  Result<void> exact_step(std::uint32_t& current, std::uint32_t& remaining) {
+    std::uint8_t pointer[kPointerSize];
+    if (const auto read = file_.read_exact_at_compat(pointer, current); !read) {
       return std::unexpected(read.error());
     }
-    filled += to_read;
-    remaining -= to_read;
+    const std::uint32_t next = load_le32(pointer);
+    if (current > std::numeric_limits<std::uint32_t>::max() - kPointerSize) {
+      return std::unexpected(detail::payload_start_overflows(current, block_size_));
+    }
+    const std::uint32_t share =
+        next == 0 ? remaining : std::min(remaining, block_size_ - kPointerSize);
+    if (const auto read = read_into_result(std::uint64_t{current} + kPointerSize, share); !read) {
+      return std::unexpected(read.error());
+    }
+    remaining -= share;
+    // Whatever follows, the next window bets on one block only.
+    first_refill_ = false;
+    contiguous_next_.reset();
     current = next;
-    if (stop_on_loop && remaining > 0 && loop.revisits(current)) return {};
+    return {};
   }
-  return {};
-}
+
+  // Appends `length` file bytes at `offset` to the result: what the window holds is copied, the
+  // rest is read straight into place.
+  std::expected<void, IoError> append(std::uint64_t offset, std::uint32_t length) {
+    const auto held = static_cast<std::size_t>(window_.holds(offset, length));
+    if (held > 0) {
+      const std::uint8_t* from = window_.at(offset);
+      result_.insert(result_.end(), from, from + held);
+    }
+    return read_into_result(offset + held, length - static_cast<std::uint32_t>(held));
+  }
+
+  std::expected<void, IoError> read_into_result(std::uint64_t offset, std::uint32_t length) {
+    if (length == 0) return {};
+    const std::size_t filled = result_.size();
+    result_.resize(filled + length);
+    return file_.read_exact_at_compat(std::span(result_).subspan(filled), offset);
+  }
+
+  PositionedReader file_;
+  std::uint32_t block_size_;
+  std::uint64_t file_length_;
+  Window window_;
+  std::vector<std::uint8_t> result_;
+  // Where the chain continues if it runs on contiguously from the block taken last from a window.
+  std::optional<std::uint64_t> contiguous_next_;
+  bool first_refill_ = true;
+  std::uint64_t bet_ = kFirstWindow;
+};
 
 }  // namespace
 
 Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
                                                    std::uint32_t offset, std::uint32_t size) {
-  if (size <= geometry.file_length) {
-    std::vector<std::uint8_t> buffer(size);
-    const std::span<std::uint8_t> whole(buffer);
-    auto into_place = [&](std::uint64_t at, std::uint32_t length, std::uint64_t filled) {
-      return file.read_exact_at_compat(whole.subspan(static_cast<std::size_t>(filled), length), at);
-    };
-    const auto walked = walk(file, geometry.block_size, offset, size, into_place, false);
-    if (!walked) return std::unexpected(walked.error());
-    return buffer;
+  // A size beyond the file is walked keeping nothing (see the header), and blocks without payload
+  // room allow only a zero first pointer: neither has anything to gain from reading ahead.
+  if (size == 0 || size > geometry.file_length || geometry.block_size <= kPointerSize) {
+    return detail::read_block_chain_reference(file, geometry, offset, size);
   }
-
-  // More bytes than the file holds: the walk either fails, and must fail exactly as it would with
-  // the result allocated, or succeeds only by reading some file bytes twice. Walk it keeping
-  // nothing to find out which. The scratch buffer is never empty, or a chunk would not progress.
-  std::vector<std::uint8_t> scratch(
-      static_cast<std::size_t>(std::clamp<std::uint64_t>(geometry.file_length, 1, kDiscardChunk)));
-  auto discard = [&](std::uint64_t at, std::uint32_t length,
-                     std::uint64_t) -> std::expected<void, IoError> {
-    std::uint64_t left = length;
-    while (left > 0) {
-      const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, scratch.size()));
-      if (const auto read = file.read_exact_at_compat(std::span(scratch).first(chunk), at); !read) {
-        return read;
-      }
-      at += chunk;
-      left -= chunk;
-    }
-    return {};
-  };
-  const auto walked = walk(file, geometry.block_size, offset, size, discard, true);
-  if (!walked) return std::unexpected(walked.error());
-  return std::unexpected(gathers_more_than_file(offset, size, geometry));
+  return FastWalk(file, geometry, size).run(offset, size);
 }
 
 }  // namespace kelvane_dat

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,12 +27,32 @@ struct PathFrame {
   std::size_t next_slot = 0;
 };
 
-// A legitimate tree reads each node once, and every node's chain starts in a block of its own, so
-// a walk never needs more node reads than the file has blocks. A walk that does is a directory
-// whose branches share nodes to blow up the work, and is refused before it gets there.
-std::uint64_t node_read_budget(std::uint64_t file_length, std::uint32_t block_size) {
-  const std::uint64_t block = std::max<std::uint32_t>(block_size, 1);
-  return std::max<std::uint64_t>((file_length + block - 1) / block, 1);
+// A sound tree reads each node once, and its nodes share no bytes: each takes its 1716 bytes plus
+// at least one block pointer. So a walk never needs more node reads than the file has runs of
+// kNodeFootprint bytes. A walk that does is a directory whose branches share nodes to blow up the
+// work, and is refused before it gets there. Counting bytes rather than blocks keeps the work
+// proportional to the file whatever the block size: with tiny blocks one node read walks hundreds
+// of them. The floor lets a small archive share a node or two (a branch leading to a node already
+// read reads it again) at a cost that stays small.
+constexpr std::uint64_t kNodeFootprint = DatDatabase::kNodeSize + 4;
+constexpr std::uint64_t kMinNodeReadBudget = 64;
+
+std::uint64_t node_read_budget(std::uint64_t file_length) {
+  return std::max(file_length / kNodeFootprint, kMinNodeReadBudget);
+}
+
+// Unchecked: the node always holds the 24 bytes of each of its 61 entry slots.
+DatFileEntry decode_entry(const std::uint8_t* bytes) {
+  return DatFileEntry{load_le32(bytes),      load_le32(bytes + 4),  load_le32(bytes + 8),
+                      load_le32(bytes + 12), load_le32(bytes + 16), load_le32(bytes + 20)};
+}
+
+// What decoding the 62nd entry of a node meets: the end of the node's bytes, reported by the
+// entry decoder with the field it was reading.
+ReadError entry_past_node_end(std::span<const std::uint8_t> node) {
+  ByteCursor cursor(node);
+  cursor.seek(node.size());
+  return DatFileEntry::read(cursor).error();
 }
 
 DatError loops_back(std::uint32_t parent, std::uint32_t child) {
@@ -47,7 +68,8 @@ DatError nests_too_deep(std::uint32_t child) {
 DatError exceeds_read_budget(std::uint32_t child, std::uint64_t budget) {
   return DatError::corruption("directory node at offset " + hex0x8(child) +
                               " would exceed the walk's budget of " + std::to_string(budget) +
-                              " node reads, one per block of the file");
+                              " node reads, one per " + std::to_string(kNodeFootprint) +
+                              " bytes of the file");
 }
 
 }  // namespace
@@ -57,14 +79,17 @@ Result<void> DatDatabase::read_directory() { return read_node(header.root_offset
 Result<void> DatDatabase::read_node(std::uint32_t offset) {
   if (offset == 0) return {};
 
-  const std::uint64_t budget = node_read_budget(file_length_, header.block_size);
+  const std::uint64_t budget = node_read_budget(file_length_);
   std::uint64_t node_reads = 0;
   // An explicit stack rather than recursion, so no directory can exhaust the thread's stack.
   std::vector<PathFrame> path;
   path.reserve(kMaxDirectoryDepth);
+  // Entries in the order the walk meets them. They go into `files` once the walk is done, so the
+  // map is sized once rather than rehashed all along as it grows.
+  std::vector<DatFileEntry> found;
 
-  // Reads one node, puts its entries into `files` (a later duplicate replaces an earlier one) and,
-  // for an inner node, pushes it so its children are visited next.
+  // Reads one node, collects its entries and, for an inner node, pushes it so its children are
+  // visited next.
   auto visit = [&](std::uint32_t node) -> Result<void> {
     const auto bytes = read_file_data(node, kNodeSize);
     if (!bytes) return std::unexpected(bytes.error());
@@ -76,13 +101,11 @@ Result<void> DatDatabase::read_node(std::uint32_t offset) {
     }
     const std::uint32_t entry_count = load_le32(bytes->data() + kEntryCountOffset);
 
-    ByteCursor cursor(*bytes);
-    cursor.seek(kEntriesOffset);
-    for (std::uint32_t i = 0; i < entry_count; ++i) {
-      // A count past 61 runs out of node bytes here.
-      const auto entry = DatFileEntry::read(cursor);
-      if (!entry) return std::unexpected(entry.error());
-      files.insert_or_assign(entry->id, *entry);
+    // A count past 61 runs out of node bytes; the walk fails then, whatever came before.
+    if (entry_count > kMaxEntries) return std::unexpected(entry_past_node_end(*bytes));
+    for (std::size_t i = 0; i < entry_count; ++i) {
+      found.push_back(
+          decode_entry(bytes->data() + kEntriesOffset + i * DatFileEntry::kEncodedSize));
     }
     // A zero first slot makes a leaf, whatever the other slots hold.
     if (frame.branches[0] == 0) return {};
@@ -109,6 +132,9 @@ Result<void> DatDatabase::read_node(std::uint32_t offset) {
     if (node_reads >= budget) return std::unexpected(exceeds_read_budget(child, budget));
     if (const auto visited = visit(child); !visited) return visited;
   }
+  // In walk order, so where an id repeats the entry met last wins.
+  files.reserve(files.size() + found.size());
+  for (const DatFileEntry& entry : found) files.insert_or_assign(entry.id, entry);
   return {};
 }
 

@@ -9,6 +9,10 @@ template <class... Handlers>
 struct Overloaded : Handlers... {
   using Handlers::operator()...;
 };
+// Spelled out for compilers without class template argument deduction for aggregates (clang
+// before 17, which builds the fuzz targets).
+template <class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 std::string wrap(std::string_view name, const std::string& payload) {
   std::string out(name);

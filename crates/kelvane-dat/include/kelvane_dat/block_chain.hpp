@@ -55,10 +55,14 @@ struct ChainGeometry {
 
 // Gathers `size` bytes from the chain whose first block is at `offset`.
 //
-// Each block costs two positioned reads (its pointer, then its payload straight into place in the
-// result); the pointer of the block that completes the data is read but not followed; a zero
-// pointer means everything still missing follows it contiguously and is read at once. `size` 0
-// reads nothing. The result is allocated once, in full, before the first read.
+// Each block gives its share of the payload; the pointer of the block that completes the data is
+// read but not followed; a zero pointer means everything still missing follows it contiguously.
+// `size` 0 reads nothing. The result is allocated once, in full, before the first read.
+//
+// The walk reads ahead: one positioned read serves as many blocks as prove contiguous in the file,
+// and a scattered chain costs at most one read per block. It returns exactly the bytes and errors
+// of the straightforward walk (two reads per block, pointer then payload), which any failed
+// read-ahead falls back to.
 //
 // Failures, in the order the walk meets them: a failed read is DatError::Io ("failed to fill whole
 // buffer" past the end of the file); following a non-zero pointer with a block size of 4 or less,

@@ -27,7 +27,7 @@ class DatDatabase {
   static constexpr std::size_t kMaxEntries = 61;
   static constexpr std::uint32_t kNodeSize = 1716;
   // Bounds for hostile directories. Real trees are a handful of levels deep; a legitimate tree
-  // reads each node once and every node occupies at least one block of its own.
+  // reads each node once and no two nodes share a byte of the file.
   static constexpr std::size_t kMaxDirectoryDepth = 64;
 
   // Opens the archive at `path`, decodes its header (not validated) and reads the whole directory.
@@ -35,7 +35,7 @@ class DatDatabase {
   // given) when the file cannot be opened, BinRead when the header cannot be decoded, Io when a
   // directory node cannot be read, BinRead when a node's entries overrun it, Corruption for a
   // directory that loops, nests deeper than kMaxDirectoryDepth or needs more node reads than the
-  // file has blocks.
+  // file has runs of 1720 bytes (a node and one block pointer), or 64 in a smaller file.
   static Result<DatDatabase> open(const std::filesystem::path& path);
 
   DatDatabase(DatDatabase&&) noexcept = default;

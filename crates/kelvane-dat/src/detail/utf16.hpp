@@ -1,48 +1,26 @@
 #pragma once
 
-#include <cstddef>
+// Decoding the UTF-16 texts of string tables into UTF-8.
+//
+// Lossy and total: a surrogate that is not half of a lead+trail pair becomes one U+FFFD and
+// decoding goes on with the next unit. U+0000 is an ordinary character; stored texts are counted,
+// not terminated. `bytes` holds two bytes per little-endian code unit (an odd last byte is
+// ignored).
+
 #include <cstdint>
 #include <span>
 #include <string>
-
-#include "detail/utf8.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat::detail {
 
 constexpr bool is_lead_surrogate(std::uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 constexpr bool is_trail_surrogate(std::uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// Decodes little-endian UTF-16 code units (`bytes` holds two bytes per unit) to UTF-8. Lossy and
-// total: a surrogate that is not half of a lead+trail pair becomes one U+FFFD and decoding goes on
-// with the next unit. U+0000 is an ordinary character; stored texts are counted, not terminated.
-inline std::string utf16le_to_utf8_lossy(std::span<const std::uint8_t> bytes) {
-  const std::size_t unit_count = bytes.size() / 2;
-  auto unit_at = [&bytes](std::size_t i) { return load_le16(bytes.data() + 2 * i); };
+// Eight units at a time while they are ASCII, which game texts mostly are; the output is sized
+// exactly rather than grown.
+std::string utf16le_to_utf8_lossy(std::span<const std::uint8_t> bytes);
 
-  std::string out;
-  // Game texts are mostly ASCII, one byte per unit; anything else grows the buffer.
-  out.reserve(unit_count);
-  std::size_t i = 0;
-  while (i < unit_count) {
-    const std::uint16_t unit = unit_at(i);
-    if (unit < 0x80) {
-      out.push_back(static_cast<char>(unit));
-      ++i;
-      continue;
-    }
-    if (is_lead_surrogate(unit) && i + 1 < unit_count && is_trail_surrogate(unit_at(i + 1))) {
-      const char32_t high = unit - 0xD800u;
-      const char32_t low = unit_at(i + 1) - 0xDC00u;
-      append_utf8(out, 0x10000 + ((high << 10) | low));
-      i += 2;
-      continue;
-    }
-    const bool lone_surrogate = unit >= 0xD800 && unit <= 0xDFFF;
-    append_utf8(out, lone_surrogate ? kReplacementCharacter : char32_t{unit});
-    ++i;
-  }
-  return out;
-}
+// One unit at a time: the definition the fast decoder is tested against.
+std::string utf16le_to_utf8_lossy_reference(std::span<const std::uint8_t> bytes);
 
 }  // namespace kelvane_dat::detail

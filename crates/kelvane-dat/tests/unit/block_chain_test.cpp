@@ -6,6 +6,7 @@
 #include <numeric>
 #include <vector>
 
+#include "detail/block_chain_reference.hpp"
 #include "support/archive_builder.hpp"
 #include "support/memory_source.hpp"
 
@@ -23,10 +24,29 @@ Bytes pattern(std::size_t size, std::uint8_t salt = 0) {
   return out;
 }
 
-Result<Bytes> walk(const MemorySource& source, std::uint32_t block_size, std::uint32_t offset,
-                   std::uint32_t size) {
-  return read_block_chain(PositionedReader(source), ChainGeometry{block_size, source.size()},
-                          offset, size);
+// read_block_chain reads ahead; the reference walk makes exactly the reads the format describes.
+// Both must return the same bytes and the same errors.
+enum class Walk { Fast, Reference };
+constexpr Walk kWalks[] = {Walk::Fast, Walk::Reference};
+
+std::ostream& operator<<(std::ostream& out, Walk walk) {
+  return out << (walk == Walk::Fast ? "fast walk" : "reference walk");
+}
+
+Result<Bytes> walk_with(Walk walk, const MemorySource& source, ChainGeometry geometry,
+                        std::uint32_t offset, std::uint32_t size) {
+  switch (walk) {
+    case Walk::Fast:
+      return read_block_chain(PositionedReader(source), geometry, offset, size);
+    case Walk::Reference:
+      return detail::read_block_chain_reference(PositionedReader(source), geometry, offset, size);
+  }
+  std::unreachable();
+}
+
+Result<Bytes> walk_with(Walk walk, const MemorySource& source, std::uint32_t block_size,
+                        std::uint32_t offset, std::uint32_t size) {
+  return walk_with(walk, source, ChainGeometry{block_size, source.size()}, offset, size);
 }
 
 // Reads a walk over `blocks` must make: each block's pointer, then its share of the payload.
@@ -49,7 +69,7 @@ std::string error_text(const Result<Bytes>& result) {
 
 class BlockChainWalk : public testing::TestWithParam<std::uint32_t> {};
 
-TEST_P(BlockChainWalk, GathersPayloadsInChainOrderWithTwoReadsPerBlock) {
+TEST_P(BlockChainWalk, GathersPayloadsInChainOrder) {
   const std::uint32_t block_size = GetParam();
   const std::uint32_t per_block = block_size - 4;
   constexpr std::uint32_t kTrap = 0x7FFFFFF0;  // past the end: following it would fail
@@ -68,12 +88,20 @@ TEST_P(BlockChainWalk, GathersPayloadsInChainOrderWithTwoReadsPerBlock) {
       }
       const Bytes payload = pattern(size);
       builder.write_chain(payload, order, last_pointer);
-      const MemorySource source(builder.bytes());
+      MemorySource source(builder.bytes());
 
-      const auto data = walk(source, block_size, order.front(), size);
-      ASSERT_TRUE(data.has_value()) << data.error();
-      EXPECT_EQ(*data, payload);
+      const auto reference = walk_with(Walk::Reference, source, block_size, order.front(), size);
+      ASSERT_TRUE(reference.has_value()) << reference.error();
+      EXPECT_EQ(*reference, payload);
+      // Two reads per block: its pointer, then its share of the payload.
       EXPECT_EQ(source.reads(), expected_reads(order, block_size, size));
+
+      source.clear_reads();
+      const auto fast = walk_with(Walk::Fast, source, block_size, order.front(), size);
+      ASSERT_TRUE(fast.has_value()) << fast.error();
+      EXPECT_EQ(*fast, payload);
+      // No block follows its predecessor, so no bet pays off after the first read.
+      EXPECT_LE(source.reads().size(), builder.blocks_for(size));
     }
   }
 }
@@ -83,12 +111,22 @@ TEST_P(BlockChainWalk, ZeroPointerMeansTheRestFollowsContiguously) {
   ArchiveBuilder builder(block_size);
   const Bytes payload = pattern(3 * block_size + 17, 5);
   const std::uint32_t first = builder.store_contiguous(payload);
-  const MemorySource source(builder.bytes());
+  MemorySource source(builder.bytes());
+  const auto size = static_cast<std::uint32_t>(payload.size());
 
-  const auto data = walk(source, block_size, first, static_cast<std::uint32_t>(payload.size()));
-  ASSERT_TRUE(data.has_value()) << data.error();
-  EXPECT_EQ(*data, payload);
+  const auto reference = walk_with(Walk::Reference, source, block_size, first, size);
+  ASSERT_TRUE(reference.has_value()) << reference.error();
+  EXPECT_EQ(*reference, payload);
   EXPECT_EQ(source.reads(), (std::vector<Read>{{first, 4}, {first + 4u, payload.size()}}));
+
+  source.clear_reads();
+  const auto fast = walk_with(Walk::Fast, source, block_size, first, size);
+  ASSERT_TRUE(fast.has_value()) << fast.error();
+  EXPECT_EQ(*fast, payload);
+  // One read from the pointer on; it may bet on more, the chain's contiguous worth of blocks.
+  ASSERT_EQ(source.reads().size(), 1u);
+  EXPECT_EQ(source.reads()[0].offset, first);
+  EXPECT_GE(source.reads()[0].length, 4 + payload.size());
 }
 
 TEST_P(BlockChainWalk, InterleavedChainsStaySeparate) {
@@ -102,18 +140,26 @@ TEST_P(BlockChainWalk, InterleavedChainsStaySeparate) {
   builder.write_chain(a, a_blocks);
   builder.write_chain(b, b_blocks);
   const MemorySource source(builder.bytes());
-  EXPECT_EQ(walk(source, block_size, a_blocks[0], static_cast<std::uint32_t>(a.size())).value(), a);
-  EXPECT_EQ(walk(source, block_size, b_blocks[0], static_cast<std::uint32_t>(b.size())).value(), b);
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    const auto a_size = static_cast<std::uint32_t>(a.size());
+    const auto b_size = static_cast<std::uint32_t>(b.size());
+    EXPECT_EQ(walk_with(walk, source, block_size, a_blocks[0], a_size).value(), a);
+    EXPECT_EQ(walk_with(walk, source, block_size, b_blocks[0], b_size).value(), b);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BlockSizes, BlockChainWalk, testing::Values(256u, 1024u, 5u, 37u));
 
 TEST(BlockChain, SizeZeroReadsNothingWhateverTheOffset) {
   const MemorySource source(Bytes(64, 0xFF));
-  for (const std::uint32_t offset : {0u, 60u, 0xFFFFFFFFu}) {
-    const auto data = walk(source, 1024, offset, 0);
-    ASSERT_TRUE(data.has_value()) << data.error();
-    EXPECT_TRUE(data->empty());
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    for (const std::uint32_t offset : {0u, 60u, 0xFFFFFFFFu}) {
+      const auto data = walk_with(walk, source, 1024, offset, 0);
+      ASSERT_TRUE(data.has_value()) << data.error();
+      EXPECT_TRUE(data->empty());
+    }
   }
   EXPECT_TRUE(source.reads().empty());
 }
@@ -127,14 +173,17 @@ TEST(BlockChain, ReadsPastTheEndFailWithTheWalksError) {
   const MemorySource source(builder.bytes());
 
   constexpr auto kEof = "IO error: failed to fill whole buffer";
-  // Following the pointer past the end.
-  EXPECT_EQ(error_text(walk(source, 256, blocks[0], 300)), kEof);
-  // A zero pointer whose contiguous rest runs past the end.
-  EXPECT_EQ(error_text(walk(source, 256, blocks[1], 253)), kEof);
-  // A first block past the end.
-  EXPECT_EQ(error_text(walk(source, 256, past_end, 1)), kEof);
-  // The completing block's pointer is read but never followed.
-  EXPECT_TRUE(walk(source, 256, blocks[0], 252).has_value());
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    // Following the pointer past the end.
+    EXPECT_EQ(error_text(walk_with(walk, source, 256, blocks[0], 300)), kEof);
+    // A zero pointer whose contiguous rest runs past the end.
+    EXPECT_EQ(error_text(walk_with(walk, source, 256, blocks[1], 253)), kEof);
+    // A first block past the end.
+    EXPECT_EQ(error_text(walk_with(walk, source, 256, past_end, 1)), kEof);
+    // The completing block's pointer is read but never followed.
+    EXPECT_TRUE(walk_with(walk, source, 256, blocks[0], 252).has_value());
+  }
 }
 
 TEST(BlockChain, OsErrorsPassThroughUnchanged) {
@@ -142,11 +191,14 @@ TEST(BlockChain, OsErrorsPassThroughUnchanged) {
   const std::uint32_t first = builder.store_chain(pattern(600));
   MemorySource source(builder.bytes());
   source.fail_reads_covering(first + 256 + 10, EIO);
-  const auto data = walk(source, 256, first, 600);
-  ASSERT_FALSE(data.has_value());
-  const auto* io = data.error().get_if<DatError::Io>();
-  ASSERT_NE(io, nullptr);
-  EXPECT_EQ(io->error, IoError::from_errno(EIO));
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    const auto data = walk_with(walk, source, 256, first, 600);
+    ASSERT_FALSE(data.has_value());
+    const auto* io = data.error().get_if<DatError::Io>();
+    ASSERT_NE(io, nullptr);
+    EXPECT_EQ(io->error, IoError::from_errno(EIO));
+  }
 }
 
 TEST(BlockChain, BlockSizesWithoutPayloadOnlyReadZeroPointerChains) {
@@ -158,16 +210,19 @@ TEST(BlockChain, BlockSizesWithoutPayloadOnlyReadZeroPointerChains) {
     for (std::size_t i = 0; i < 8; ++i) image[0x204 + i] = static_cast<std::uint8_t>(i + 1);
     const MemorySource source(image);
 
-    const auto contiguous = walk(source, block_size, 0x200, 8);
-    ASSERT_TRUE(contiguous.has_value()) << contiguous.error();
-    EXPECT_EQ(*contiguous, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+    for (const Walk walk : kWalks) {
+      SCOPED_TRACE(walk);
+      const auto contiguous = walk_with(walk, source, block_size, 0x200, 8);
+      ASSERT_TRUE(contiguous.has_value()) << contiguous.error();
+      EXPECT_EQ(*contiguous, (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
 
-    const auto looping = walk(source, block_size, 0x400, 8);
-    ASSERT_FALSE(looping.has_value());
-    EXPECT_EQ(looping.error().to_string(),
-              "Corruption detected: block at offset 0x00000400 points to 0x00000400 but block "
-              "size " +
-                  std::to_string(block_size) + " leaves no room for payload");
+      const auto looping = walk_with(walk, source, block_size, 0x400, 8);
+      ASSERT_FALSE(looping.has_value());
+      EXPECT_EQ(looping.error().to_string(),
+                "Corruption detected: block at offset 0x00000400 points to 0x00000400 but block "
+                "size " +
+                    std::to_string(block_size) + " leaves no room for payload");
+    }
   }
 }
 
@@ -193,11 +248,14 @@ class HugeSource {
 TEST(BlockChain, PayloadStartBeyond32BitsIsCorruption) {
   const HugeSource source;
   const ChainGeometry geometry{16, HugeSource::kSize};
-  const auto data = read_block_chain(PositionedReader(source), geometry, 0xFFFFFFF0, 20);
-  ASSERT_FALSE(data.has_value());
-  EXPECT_EQ(data.error().to_string(),
-            "Corruption detected: block at offset 0xFFFFFFFC (block size 16) has no payload start "
-            "within 32-bit offsets");
+  for (const auto& data :
+       {read_block_chain(PositionedReader(source), geometry, 0xFFFFFFF0, 20),
+        detail::read_block_chain_reference(PositionedReader(source), geometry, 0xFFFFFFF0, 20)}) {
+    ASSERT_FALSE(data.has_value());
+    EXPECT_EQ(data.error().to_string(),
+              "Corruption detected: block at offset 0xFFFFFFFC (block size 16) has no payload "
+              "start within 32-bit offsets");
+  }
 }
 
 struct OversizeCase {
@@ -224,7 +282,10 @@ TEST_P(OversizeChain, FailsAsTheWalkWouldWithoutAFullSizeRead) {
       image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
   }
   const MemorySource source(image);
-  EXPECT_EQ(error_text(walk(source, c.block_size, c.start, c.size)), c.error);
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    EXPECT_EQ(error_text(walk_with(walk, source, c.block_size, c.start, c.size)), c.error);
+  }
   for (const Read& read : source.reads()) EXPECT_LE(read.length, image.size());
 }
 
@@ -270,9 +331,12 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BlockChain, OsErrorBeforeTheEndComesFirstForOversizeChains) {
   MemorySource source(Bytes(0x1000, 0));
   source.fail_reads_covering(0x102, EACCES);
-  const auto data = walk(source, 256, 0x100, 0xFFFFFFFF);
-  ASSERT_FALSE(data.has_value());
-  EXPECT_EQ(data.error().get_if<DatError::Io>()->error, IoError::from_errno(EACCES));
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    const auto data = walk_with(walk, source, 256, 0x100, 0xFFFFFFFF);
+    ASSERT_FALSE(data.has_value());
+    EXPECT_EQ(data.error().get_if<DatError::Io>()->error, IoError::from_errno(EACCES));
+  }
 }
 
 TEST(BlockChain, LoopsWithinTheFileLengthAreWalkedAsWritten) {
@@ -290,7 +354,10 @@ TEST(BlockChain, LoopsWithinTheFileLengthAreWalkedAsWritten) {
     expected.insert(expected.end(), b.begin(), b.end());
   }
   expected.resize(70);
-  EXPECT_EQ(walk(source, 16, blocks[0], 70).value(), expected);
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    EXPECT_EQ(walk_with(walk, source, 16, blocks[0], 70).value(), expected);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "detail/decompress_reference.hpp"
+#include "kelvane_dat/endian.hpp"
 #include "support/lrs_encoder.hpp"
 
 namespace kelvane_dat {
@@ -142,6 +144,75 @@ TEST(LrsEncoder, FindsLongAndOverlappingMatches) {
   EXPECT_EQ(compress_lrs(zeros).size(), 4 + 1 + 2 * 1000 + 126);
   const Bytes text = make_content(Content::Text, 100 * 1024, 5);
   EXPECT_LT(compress_lrs(text).size(), text.size() / 2);
+}
+
+// A payload of random items: literal runs, references of every distance (zero, beyond the output,
+// overlapping) and length, declared sizes below, at and above what the stream yields, streams cut
+// anywhere, and now and then plain random bytes.
+Bytes random_payload(std::mt19937_64& random) {
+  auto below = [&random](std::uint64_t bound) { return random() % bound; };
+  const std::size_t items = below(8) == 0 ? below(8) : below(1500);
+  if (below(20) == 0) {
+    Bytes noise(items);
+    for (auto& byte : noise) byte = static_cast<std::uint8_t>(random());
+    return noise;
+  }
+  // The writer needs the declared size first; patch it once the stream is known.
+  LrsTokenWriter writer(0);
+  std::uint64_t produced = 0;
+  const unsigned far_percent = static_cast<unsigned>(below(6));
+  for (std::size_t i = 0; i < items; ++i) {
+    if (below(100) < 45) {
+      writer.literal(static_cast<std::uint8_t>(below(4) == 0 ? random() : 'a' + below(3)));
+      ++produced;
+      continue;
+    }
+    const auto length = static_cast<std::uint32_t>(2 + below(16));
+    std::uint32_t distance;
+    if (below(400) == 0) {
+      distance = 0;
+    } else if (below(100) < far_percent || produced == 0) {
+      distance = static_cast<std::uint32_t>(1 + below(4095));
+    } else {
+      // Mostly short distances, where copies overlap their own output.
+      const std::uint64_t reach = std::min<std::uint64_t>(produced, below(3) == 0 ? 4095 : 20);
+      distance = static_cast<std::uint32_t>(1 + below(reach));
+    }
+    writer.reference(distance, length);
+    produced += length;
+  }
+  Bytes payload = std::move(writer).take();
+  std::uint64_t declared = produced;
+  switch (below(5)) {
+    case 0:
+      declared = below(produced + 1);
+      break;
+    case 1:
+      declared = produced + below(300);
+      break;
+    case 2:
+      declared = random() & 0xFFFFFFFF;
+      break;
+    default:
+      break;
+  }
+  for (int i = 0; i < 4; ++i)
+    payload[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(declared >> (8 * i));
+  if (below(4) == 0) payload.resize(below(payload.size() + 1));
+  return payload;
+}
+
+TEST(DecompressLrs, AgreesWithTheStraightforwardExpansion) {
+  std::mt19937_64 random(0x1A5);
+  for (int round = 0; round < 5000; ++round) {
+    const Bytes payload = random_payload(random);
+    SCOPED_TRACE(testing::Message() << "round " << round << " payload size " << payload.size());
+    const Bytes fast = decompress_lrs(payload);
+    ASSERT_EQ(fast, detail::decompress_lrs_reference(payload));
+    if (payload.size() >= 4) {
+      ASSERT_LE(fast.size(), load_le32(payload.data()));
+    }
+  }
 }
 
 }  // namespace
