@@ -1,0 +1,11 @@
+// kelvane-dat: looks inside Kelvane data archives (info, ls, cat, strings, verify).
+
+#include <string>
+#include <vector>
+
+#include "commands.hpp"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return kelvane_dat::cli::run_tool(args);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+// How the tool ends and complains: exit statuses, error lines on standard error, and the final
+// check that everything written to standard output arrived.
+
+#include <cstdio>
+#include <string_view>
+
+namespace kelvane_dat::cli {
+
+inline constexpr int kExitSuccess = 0;
+// The archive could not be opened or read, or (verify) something in it is damaged.
+inline constexpr int kExitArchiveError = 1;
+// The command line was wrong, or the command refused to do what was asked.
+inline constexpr int kExitUsage = 2;
+
+inline constexpr std::string_view kProgramName = "kelvane-dat";
+
+// "kelvane-dat: <what>: <text>" on standard error.
+void report_error(std::string_view what, std::string_view text);
+
+// Reports a usage error of `command` (empty for the tool itself) with a pointer to its help, and
+// returns kExitUsage.
+int usage_error(std::string_view command, std::string_view text);
+
+// Writes bytes to standard output as they are.
+void write_out(std::string_view bytes);
+
+// Flushes standard output. When anything written to it was lost (a full disk, a closed reader),
+// reports it and returns kExitArchiveError; otherwise returns `status`.
+int finish_output(int status);
+
+bool is_terminal(std::FILE* stream);
+
+}  // namespace kelvane_dat::cli

@@ -1,0 +1,79 @@
+#pragma once
+
+// The tool under test and the archives it is run on: a known archive whose every file and header
+// field the tests know, and a damaged one with one fault of each kind verify looks for.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "e2e/process.hpp"
+#include "kelvane_dat/dat_file_entry.hpp"
+#include "kelvane_dat/dat_header.hpp"
+#include "support/temp_file.hpp"
+
+namespace kelvane_dat::cli::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A string table entry as the tool should show it: UTF-8 texts.
+struct KnownEntry {
+  std::uint32_t key = 0;
+  std::uint32_t data_id = 0;
+  std::vector<std::string> texts;
+  std::vector<std::uint32_t> variables;
+  bool worth_packing = false;
+};
+
+struct KnownTable {
+  std::uint32_t id = 0;
+  std::uint32_t language = 1;
+  // Ascending by key, as the tool prints them.
+  std::vector<KnownEntry> entries;
+};
+
+class KnownArchive {
+ public:
+  // Built once per test program.
+  static const KnownArchive& get();
+
+  std::string path() const { return file_->path().string(); }
+
+  DatHeader header;
+  // What each file holds, expanded.
+  std::map<std::uint32_t, Bytes> contents;
+  // The directory entries as the builder stored them.
+  std::map<std::uint32_t, DatFileEntry> entries;
+  // Ascending by id.
+  std::vector<KnownTable> tables;
+
+ private:
+  KnownArchive();
+
+  std::optional<test_support::TempFile> file_;
+};
+
+// An archive whose faults verify must each report. Each fault's file id and the line reported for
+// it are listed in id order.
+class DamagedArchive {
+ public:
+  static const DamagedArchive& get();
+
+  std::string path() const { return file_->path().string(); }
+
+  std::vector<std::string> expected_errors;
+  std::size_t file_count = 0;
+
+ private:
+  DamagedArchive();
+
+  std::optional<test_support::TempFile> file_;
+};
+
+e2e::ProcessResult run_tool(const std::vector<std::string>& args,
+                            e2e::TerminalStreams terminal = {});
+
+}  // namespace kelvane_dat::cli::testing

@@ -1,0 +1,130 @@
+// The command line as a whole through the real executable: help, version, usage errors and the
+// exit statuses that tell them apart from archive errors.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "kelvane_dat/version.hpp"
+#include "tool_fixture.hpp"
+
+namespace kelvane_dat::cli::testing {
+namespace {
+
+TEST(ToolUsage, EveryCommandHasHelp) {
+  const std::string archive = KnownArchive::get().path();
+  for (const char* command : {"info", "ls", "cat", "strings", "verify"}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{command, "--help"},
+                                               {command, "-h"},
+                                               {command, archive, "--help"},
+                                               {command, "--bogus-after-help", "-h"}}) {
+      SCOPED_TRACE(args[0] + " " + args[1]);
+      const e2e::ProcessResult run = run_tool(args);
+      if (args[1] == "--bogus-after-help") {
+        EXPECT_EQ(run.exit_status, 2);
+        continue;
+      }
+      EXPECT_EQ(run.exit_status, 0);
+      EXPECT_TRUE(run.out.starts_with("Usage: kelvane-dat " + std::string(command) + " "))
+          << run.out;
+      EXPECT_NE(run.out.find("  -h, --help"), std::string::npos);
+      EXPECT_EQ(run.err, "");
+    }
+  }
+}
+
+TEST(ToolUsage, OverviewAndVersion) {
+  const e2e::ProcessResult help = run_tool({"--help"});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: kelvane-dat COMMAND [ARGS]\n")) << help.out;
+  for (const char* command :
+       {"\n  info  ", "\n  ls  ", "\n  cat  ", "\n  strings  ", "\n  verify  "}) {
+    EXPECT_NE(help.out.find(command), std::string::npos) << command;
+  }
+
+  const e2e::ProcessResult bare = run_tool({});
+  EXPECT_EQ(bare.exit_status, 2);
+  EXPECT_EQ(bare.out, "");
+  EXPECT_EQ(bare.err, help.out);
+
+  const e2e::ProcessResult version = run_tool({"--version"});
+  EXPECT_EQ(version.exit_status, 0);
+  EXPECT_EQ(version.out, "kelvane-dat " KELVANE_DAT_VERSION_STRING "\n");
+}
+
+struct UsageCase {
+  std::vector<std::string> args;
+  std::string first_line;
+  std::string help_hint = "Try 'kelvane-dat --help' for more information.";
+};
+
+TEST(ToolUsage, UsageErrorsExitWithTwo) {
+  const std::string archive = KnownArchive::get().path();
+  const auto hint = [](const char* command) {
+    return "Try 'kelvane-dat " + std::string(command) + " --help' for more information.";
+  };
+  const UsageCase cases[] = {
+      {{"frob"}, "kelvane-dat: unknown command 'frob'"},
+      {{"--frob"}, "kelvane-dat: unknown option '--frob'"},
+      {{"ls"}, "kelvane-dat: ls: missing ARCHIVE", hint("ls")},
+      {{"cat", archive}, "kelvane-dat: cat: missing ID", hint("cat")},
+      {{"ls", archive, "extra"}, "kelvane-dat: ls: unexpected argument 'extra'", hint("ls")},
+      {{"ls", "--bogus", archive}, "kelvane-dat: ls: unknown option '--bogus'", hint("ls")},
+      {{"ls", "-lx", archive}, "kelvane-dat: ls: unknown option '-x'", hint("ls")},
+      {{"ls", "--long=yes", archive},
+       "kelvane-dat: ls: option '--long' takes no value",
+       hint("ls")},
+      {{"ls", archive, "--type"},
+       "kelvane-dat: ls: option '--type' needs a value (NAME)",
+       hint("ls")},
+      {{"verify", archive, "--jobs", "0"},
+       "kelvane-dat: verify: --jobs: expected a whole number from 1 to 256, not '0'",
+       hint("verify")},
+      {{"verify", archive, "-jmany"},
+       "kelvane-dat: verify: --jobs: expected a whole number from 1 to 256, not 'many'",
+       hint("verify")},
+      {{"cat", archive, "0x2300000G"},
+       "kelvane-dat: cat: invalid file id '0x2300000G' (expected hexadecimal like 0x2300000A, or "
+       "a decimal number)",
+       hint("cat")},
+      {{"cat", archive, "4294967296"},
+       "kelvane-dat: cat: file id '4294967296' does not fit in 32 bits",
+       hint("cat")},
+      {{"strings", archive, "2300000A"},
+       "kelvane-dat: strings: invalid file id '2300000A' (expected hexadecimal like 0x2300000A, "
+       "or a decimal number)",
+       hint("strings")},
+  };
+  for (const UsageCase& c : cases) {
+    SCOPED_TRACE(c.first_line);
+    const e2e::ProcessResult run = run_tool(c.args);
+    EXPECT_EQ(run.exit_status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, c.first_line + "\n" + c.help_hint + "\n");
+  }
+}
+
+TEST(ToolUsage, ArchivesThatCannotBeOpenedExitWithOne) {
+  const test_support::TempFile short_file(Bytes(0x150, 0), "kelvane_tool_short");
+  const std::string short_path = short_file.path().string();
+  for (const char* command : {"info", "ls", "strings", "verify"}) {
+    SCOPED_TRACE(command);
+    const e2e::ProcessResult missing = run_tool({command, "/nonexistent/archive.dat"});
+    EXPECT_EQ(missing.exit_status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err,
+              "kelvane-dat: open /nonexistent/archive.dat: No such file or directory (os error "
+              "2)\n");
+    // Ends inside the header.
+    const e2e::ProcessResult truncated = run_tool({command, short_path});
+    EXPECT_EQ(truncated.exit_status, 1);
+    EXPECT_TRUE(
+        truncated.err.starts_with("kelvane-dat: open " + short_path + ": Binary read error: "))
+        << truncated.err;
+  }
+}
+
+}  // namespace
+}  // namespace kelvane_dat::cli::testing

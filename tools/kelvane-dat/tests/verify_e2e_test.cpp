@@ -1,0 +1,107 @@
+// verify through the real executable: a sound archive, one fault of each kind, and the same
+// report whatever the number of threads.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/archive_builder.hpp"
+#include "support/temp_file.hpp"
+#include "support/tree_layout.hpp"
+#include "tool_fixture.hpp"
+
+namespace kelvane_dat::cli::testing {
+namespace {
+
+std::string joined_lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+TEST(ToolVerify, SoundArchivePassesWithASummary) {
+  const KnownArchive& archive = KnownArchive::get();
+  std::size_t bytes = 0;
+  for (const auto& [id, content] : archive.contents) bytes += content.size();
+  const e2e::ProcessResult run = run_tool({"verify", archive.path()});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out, "checked 6 files (" + std::to_string(bytes) +
+                         " bytes) and 2 string tables (5 entries): no failures\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(ToolVerify, ReportsEveryFaultInIdOrderAtAnyJobCount) {
+  const DamagedArchive& archive = DamagedArchive::get();
+  for (const char* jobs : {"1", "2", "3", "64"}) {
+    SCOPED_TRACE(jobs);
+    const e2e::ProcessResult run = run_tool({"verify", "--jobs", jobs, archive.path()});
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.err, joined_lines(archive.expected_errors));
+    EXPECT_TRUE(run.out.starts_with("checked " + std::to_string(archive.file_count) + " files ("))
+        << run.out;
+    EXPECT_TRUE(run.out.ends_with(" and 4 string tables (1 entry): 6 failures\n")) << run.out;
+  }
+}
+
+// Many small files, every seventh stored with a chain that starts past the end of the archive.
+class ManyFiles {
+ public:
+  ManyFiles() {
+    test_support::ArchiveBuilder builder(256);
+    builder.header.dataset = 3;
+    std::vector<DatFileEntry> entries;
+    for (std::uint32_t i = 0; i < 600; ++i) {
+      const std::uint32_t id = 0x06000000 + i;
+      if (i % 7 == 3) {
+        entries.push_back(DatFileEntry{0, id, 0x7FFFFF00, 10, 0, 0});
+        failures_.push_back("kelvane-dat: read " + hex_id(id) +
+                            ": IO error: failed to fill whole buffer");
+        continue;
+      }
+      test_support::StoreOptions options;
+      options.compressed = i % 2 == 0;
+      entries.push_back(builder.store_file(id, std::vector<std::uint8_t>(300 + i, 0x5A), options));
+    }
+    builder.header.root_offset = test_support::store_tree(builder, entries);
+    file_.emplace(builder.finish(), "kelvane_tool_many");
+  }
+
+  std::string path() const { return file_->path().string(); }
+  const std::vector<std::string>& failures() const { return failures_; }
+
+ private:
+  static std::string hex_id(std::uint32_t id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", id);
+    return text;
+  }
+
+  std::optional<test_support::TempFile> file_;
+  std::vector<std::string> failures_;
+};
+
+TEST(ToolVerify, ThreadsShareOneHandleAndAgree) {
+  const ManyFiles archive;
+  const e2e::ProcessResult single = run_tool({"verify", archive.path()});
+  EXPECT_EQ(single.exit_status, 1);
+  EXPECT_EQ(single.err, joined_lines(archive.failures()));
+  for (const char* jobs : {"-j2", "-j8"}) {
+    SCOPED_TRACE(jobs);
+    const e2e::ProcessResult run = run_tool({"verify", jobs, archive.path()});
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.out, single.out);
+    EXPECT_EQ(run.err, single.err);
+  }
+}
+
+TEST(ToolVerify, QuickWorkDrawsNoProgressOnATerminal) {
+  const e2e::ProcessResult run = run_tool({"verify", KnownArchive::get().path()},
+                                          e2e::TerminalStreams{.out = false, .err = true});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.terminal, "");
+}
+
+}  // namespace
+}  // namespace kelvane_dat::cli::testing
