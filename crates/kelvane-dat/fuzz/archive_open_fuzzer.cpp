@@ -1,0 +1,118 @@
+// Opens an archive made of the input bytes and fetches every file its directory lists.
+//
+// Properties: opening and fetching return a value or a DatError, whatever the bytes; an id the
+// directory lists never fails as NotFound; fetching an id twice gives the same result; a stored
+// file comes back at exactly its entry's size, and a compressed one as the expansion of its stored
+// bytes, no larger than the size its payload declares. Crashes, leaks, out-of-bounds reads and
+// undefined behaviour are the sanitizers' to report; oversized allocations and slow inputs are
+// libFuzzer's (-malloc_limit_mb, -timeout).
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz_check.hpp"
+#include "kelvane_dat/dat_database.hpp"
+#include "kelvane_dat/decompress.hpp"
+#include "kelvane_dat/endian.hpp"
+
+namespace {
+
+using kelvane_dat::DatDatabase;
+using kelvane_dat::DatError;
+using kelvane_dat::DatFileEntry;
+using kelvane_dat::fuzz::require;
+
+// One memory-backed file, rewritten for each input: no disk traffic, and DatDatabase::open still
+// gets a path as it would for any archive.
+class MemoryFile {
+ public:
+  MemoryFile() : fd_(memfd_create("kelvane-fuzz-archive", MFD_CLOEXEC)) {
+    require(fd_ >= 0, "memfd_create works");
+  }
+  MemoryFile(const MemoryFile&) = delete;
+  MemoryFile& operator=(const MemoryFile&) = delete;
+  ~MemoryFile() { close(fd_); }
+
+  std::filesystem::path hold(std::span<const std::uint8_t> bytes) {
+    require(ftruncate(fd_, 0) == 0, "the memory file can be emptied");
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+      const ssize_t got =
+          pwrite(fd_, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
+      if (got < 0 && errno == EINTR) continue;
+      require(got > 0, "the memory file can be written");
+      written += static_cast<std::size_t>(got);
+    }
+    return "/proc/self/fd/" + std::to_string(fd_);
+  }
+
+ private:
+  int fd_;
+};
+
+void touch_error_texts(const DatError& error) {
+  require(!error.to_string().empty(), "an error has a display text");
+  require(!error.debug_string().empty(), "an error has a debug text");
+}
+
+void check_fetch(const DatDatabase& database, const DatFileEntry& entry) {
+  const auto first = database.get_file(entry.id);
+  const auto second = database.get_file(entry.id);
+  require(first.has_value() == second.has_value(),
+          "a second fetch succeeds exactly when the first");
+  if (!first) {
+    require(!first.error().is<DatError::NotFound>(), "a listed id is never NotFound");
+    require(first.error().debug_string() == second.error().debug_string(),
+            "a second fetch fails with the same error");
+    touch_error_texts(first.error());
+    return;
+  }
+  require(*first == *second, "a second fetch returns the same bytes");
+
+  const auto stored = database.read_file_data(entry.offset, entry.size);
+  require(stored.has_value() && stored->size() == entry.size,
+          "a file that fetches has its stored bytes in full");
+  if (!entry.is_compressed()) {
+    require(*first == *stored, "an uncompressed file is its stored bytes");
+    return;
+  }
+  require(*first == kelvane_dat::decompress_lrs(*stored),
+          "a compressed file is the expansion of its stored bytes");
+  if (stored->size() >= 4) {
+    require(first->size() <= kelvane_dat::load_le32(stored->data()),
+            "an expansion never exceeds its declared size");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static MemoryFile file;
+  const auto opened = DatDatabase::open(file.hold(kelvane_dat::fuzz::input_bytes(data, size)));
+  if (!opened) {
+    touch_error_texts(opened.error());
+    return 0;
+  }
+  const DatDatabase& database = *opened;
+  std::vector<DatFileEntry> entries;
+  entries.reserve(database.files.size());
+  for (const auto& [id, entry] : database.files) {
+    require(id == entry.id, "the directory map is keyed by each entry's id");
+    entries.push_back(entry);
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
+  for (const DatFileEntry& entry : entries) check_fetch(database, entry);
+  std::uint32_t unlisted = 0;
+  while (database.files.contains(unlisted)) ++unlisted;
+  const auto absent = database.get_file(unlisted);
+  require(!absent && absent.error().is<DatError::NotFound>(), "an unlisted id is NotFound");
+  return 0;
+}
