@@ -57,6 +57,6 @@ for target in "${targets[@]}"; do
       echo "== $target: the input is in $build/artifacts/$target/"
       exit 1
     fi
-    grep -E '^#[0-9]+ +DONE|^stat::number_of_executed_units' "$log"
+    grep -E '^#[0-9]+[[:space:]]+DONE|^stat::number_of_executed_units' "$log"
   fi
 done
