@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "kelvane_dat/debug_format.hpp"
@@ -16,29 +17,6 @@ namespace {
 // Reads of a chain too long to keep go through a buffer of this size.
 constexpr std::size_t kDiscardChunk = 64 * 1024;
 
-// Brent's cycle detection over the sequence of block offsets, in constant memory. The walk is a
-// function of the block offset alone, so once an offset repeats every later read repeats one that
-// already succeeded.
-class LoopDetector {
- public:
-  explicit LoopDetector(std::uint32_t first_block) : saved_(first_block) {}
-
-  bool revisits(std::uint32_t block) {
-    if (block == saved_) return true;
-    if (++steps_ == limit_) {
-      saved_ = block;
-      limit_ *= 2;
-      steps_ = 0;
-    }
-    return false;
-  }
-
- private:
-  std::uint32_t saved_;
-  std::uint64_t steps_ = 0;
-  std::uint64_t limit_ = 1;
-};
-
 DatError gathers_more_than_file(std::uint32_t offset, std::uint32_t size, ChainGeometry geometry) {
   return DatError::corruption("block chain at offset " + hex0x8(offset) + " (block size " +
                               std::to_string(geometry.block_size) + ") would gather " +
@@ -47,15 +25,17 @@ DatError gathers_more_than_file(std::uint32_t offset, std::uint32_t size, ChainG
 }
 
 // The walk itself. `read_payload(file_offset, length, filled)` fetches `length` payload bytes that
-// belong at `filled` in the result. With `stop_on_loop`, the walk succeeds as soon as it returns
-// to a block it has visited, since everything after that would repeat reads that succeeded.
+// belong at `filled` in the result. With a `reread_bound`, the walk stops, successfully, once its
+// blocks (pointers and payload shares, all read) add up to more bytes than that: it has then read
+// some byte of a file that long twice, through blocks that overlap or loop.
 template <class PayloadReader>
 Result<void> walk(PositionedReader file, std::uint32_t block_size, std::uint32_t offset,
-                  std::uint32_t size, PayloadReader&& read_payload, bool stop_on_loop) {
+                  std::uint32_t size, PayloadReader&& read_payload,
+                  std::optional<std::uint64_t> reread_bound) {
   std::uint64_t filled = 0;
+  std::uint64_t block_bytes = 0;
   std::uint32_t remaining = size;
   std::uint32_t current = offset;
-  LoopDetector loop(offset);
   while (remaining > 0) {
     std::array<std::uint8_t, kPointerSize> pointer_bytes;
     if (const auto read = file.read_exact_at_compat(pointer_bytes, current); !read) {
@@ -86,7 +66,8 @@ Result<void> walk(PositionedReader file, std::uint32_t block_size, std::uint32_t
     filled += to_read;
     remaining -= to_read;
     current = next;
-    if (stop_on_loop && remaining > 0 && loop.revisits(current)) return {};
+    block_bytes += kPointerSize + to_read;
+    if (reread_bound && remaining > 0 && block_bytes > *reread_bound) return {};
   }
   return {};
 }
@@ -115,14 +96,16 @@ Result<std::vector<std::uint8_t>> read_block_chain_reference(PositionedReader fi
     auto into_place = [&](std::uint64_t at, std::uint32_t length, std::uint64_t filled) {
       return file.read_exact_at_compat(whole.subspan(static_cast<std::size_t>(filled), length), at);
     };
-    const auto walked = walk(file, geometry.block_size, offset, size, into_place, false);
+    const auto walked = walk(file, geometry.block_size, offset, size, into_place, std::nullopt);
     if (!walked) return std::unexpected(walked.error());
     return buffer;
   }
 
-  // More bytes than the file holds: the walk either fails, and must fail exactly as it would with
-  // the result allocated, or succeeds only by reading some file bytes twice. Walk it keeping
-  // nothing to find out which. The scratch buffer is never empty, or a chunk would not progress.
+  // More bytes than the file holds: the walk can only fail, or succeed by reading some file bytes
+  // twice. Walk it keeping nothing, and only as far as the file's length in blocks: the errors met
+  // on the way are the walk's own, and once its blocks add up to more than the file it can no
+  // longer succeed, however far it would go (up to 4 GiB over overlapping blocks). The scratch
+  // buffer is never empty, or a chunk would not progress.
   std::vector<std::uint8_t> scratch(
       static_cast<std::size_t>(std::clamp<std::uint64_t>(geometry.file_length, 1, kDiscardChunk)));
   auto discard = [&](std::uint64_t at, std::uint32_t length,
@@ -138,7 +121,7 @@ Result<std::vector<std::uint8_t>> read_block_chain_reference(PositionedReader fi
     }
     return {};
   };
-  const auto walked = walk(file, geometry.block_size, offset, size, discard, true);
+  const auto walked = walk(file, geometry.block_size, offset, size, discard, geometry.file_length);
   if (!walked) return std::unexpected(walked.error());
   return std::unexpected(gathers_more_than_file(offset, size, geometry));
 }

@@ -69,8 +69,9 @@ struct ChainGeometry {
 // or a block whose payload start does not fit in 32 bits, is DatError::Corruption.
 //
 // A `size` beyond the file's length is never allocated: the chain is walked without keeping its
-// bytes, so it fails with exactly the error the walk would meet, and a chain that could only
-// succeed by reading file bytes more than once (blocks that overlap or loop) is Corruption.
+// bytes, as far as its blocks add up to the file's length, and fails with the error the walk meets
+// on that stretch; a chain that gets further can only be read through blocks that overlap or loop,
+// and is Corruption. So the walk costs at most the file's length in blocks.
 Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
                                                    std::uint32_t offset, std::uint32_t size);
 
