@@ -34,8 +34,7 @@ Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path) {
 
 Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offset,
                                                               std::uint32_t size) const {
-  return read_block_chain(PositionedReader(file_), ChainGeometry{header.block_size, file_length_},
-                          offset, size);
+  return read_block_chain(reader(), chain_geometry(), offset, size);
 }
 
 Result<std::vector<std::uint8_t>> DatDatabase::get_file(std::uint32_t id) const {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
 #include "kelvane_dat/error.hpp"
@@ -48,6 +49,12 @@ class DatDatabase {
   DatKind dat_kind() const { return header.dat_kind(); }
   // The chain walk (see read_block_chain) over this archive's file and block size.
   Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset, std::uint32_t size) const;
+  // The archive file and its chain geometry, for walks over raw blocks such as the layout check.
+  PositionedReader reader() const noexcept { return PositionedReader(file_); }
+  ChainGeometry chain_geometry() const noexcept { return {header.block_size, file_length_}; }
+  // The offset of every directory node in the order open read them; a node that two branches lead
+  // to is listed twice.
+  const std::vector<std::uint32_t>& directory_nodes() const noexcept { return directory_nodes_; }
 
   DatHeader header;
   // One entry per distinct id; where an id occurs more than once the entry met last in the
@@ -64,6 +71,7 @@ class DatDatabase {
 
   FileDescriptor file_;
   std::uint64_t file_length_;
+  std::vector<std::uint32_t> directory_nodes_;
 };
 
 }  // namespace kelvane_dat
