@@ -2,7 +2,6 @@
 
 #include "commands.hpp"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,7 +19,7 @@ std::span<const Command> all_commands() {
 
 int run_tool(std::span<const std::string> args) {
   if (args.empty()) {
-    std::fputs(overview_help(all_commands()).c_str(), stderr);
+    write_err(overview_help(all_commands()));
     return kExitUsage;
   }
   const std::string& first = args.front();
