@@ -77,8 +77,9 @@ class ClaimedRanges {
   std::map<std::uint64_t, Range> ranges_;
 };
 
-// Block pointers, read ahead while a chain runs contiguously (as freshly written chains do) so a
-// long chain costs a read per window rather than per block; a jump reads just the pointer.
+// Block pointers, read ahead while blocks follow each other in the file (as freshly written chains
+// do, and chains walked in storage order) so they cost a read per window rather than per block; a
+// jump reads just the pointer.
 class PointerReader {
  public:
   PointerReader(PositionedReader file, std::uint64_t file_length)
@@ -99,8 +100,9 @@ class PointerReader {
     return load_le32(window_.data() + (block - start_));
   }
 
-  // Where the chain would continue if its next block followed this one in the file.
-  void note_block_end(std::uint64_t end) { expected_next_ = end; }
+  // Where the next block would start if it followed the one just walked in the file, whether in
+  // the same chain or as the first block of the chain stored next.
+  void note_contiguous_next(std::uint64_t offset) { expected_next_ = offset; }
 
  private:
   static constexpr std::size_t kWindow = 64 * 1024;
@@ -146,7 +148,7 @@ class LayoutWalk {
       }
       claims_.claim(current, end, owner);
       if (end < read_end) return {};
-      pointers_.note_block_end(end);
+      pointers_.note_contiguous_next(std::uint64_t{current} + block_size);
       remaining -= share;
       current = *next;
     }
