@@ -86,7 +86,7 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
     return outcome;
   }
   outcome.bytes = bytes->size();
-  const DatFileEntry& entry = archive.files.at(id);
+  const DatFileEntry& entry = *archive.find(id);
   if (entry.is_compressed()) {
     const Result<std::optional<std::uint32_t>> declared = declared_size(archive, entry);
     if (!declared) {
@@ -106,7 +106,7 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
       return outcome;
     }
   }
-  if (type_of(archive, id) != DatFileType::StringTable) return outcome;
+  if (archive.file_type(id) != DatFileType::StringTable) return outcome;
 
   outcome.string_table = true;
   const std::string what = "decode string table " + id_string;
@@ -169,7 +169,7 @@ std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const Archive
   for (const LayoutOverlap& overlap : layout.overlaps) {
     if (overlap.second.kind == LayoutOwner::Kind::File) overlapping.insert(overlap.second.value);
   }
-  std::vector<std::uint32_t> ids = sorted_ids(archive);
+  std::vector<std::uint32_t> ids = archive.ids();
   std::erase_if(ids, [&](std::uint32_t id) { return overlapping.contains(id); });
   return ids;
 }

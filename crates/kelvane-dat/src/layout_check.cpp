@@ -173,18 +173,6 @@ class LayoutWalk {
   std::vector<LayoutOverlap> overlaps_;
 };
 
-// Files by where their chains start, so a report lists overlaps front to back and, of entries
-// sharing a chain, the lowest id claims it.
-std::vector<const DatFileEntry*> entries_in_storage_order(const DatDatabase& archive) {
-  std::vector<const DatFileEntry*> entries;
-  entries.reserve(archive.files.size());
-  for (const auto& [id, entry] : archive.files) entries.push_back(&entry);
-  std::sort(entries.begin(), entries.end(), [](const DatFileEntry* a, const DatFileEntry* b) {
-    return a->offset != b->offset ? a->offset < b->offset : a->id < b->id;
-  });
-  return entries;
-}
-
 }  // namespace
 
 std::string LayoutOwner::to_string() const {
@@ -215,8 +203,11 @@ Result<ArchiveLayout> check_layout(const DatDatabase& archive) {
         walk.walk({LayoutOwner::Kind::DirectoryNode, node}, node, DatDatabase::kNodeSize);
     if (!walked) return std::unexpected(walked.error());
   }
-  for (const DatFileEntry* entry : entries_in_storage_order(archive)) {
-    const auto walked = walk.walk({LayoutOwner::Kind::File, entry->id}, entry->offset, entry->size);
+  // In storage order: overlaps are listed front to back and, of entries sharing a chain, the
+  // lowest id claims it.
+  for (const std::uint32_t id : archive.ids_in_storage_order()) {
+    const DatFileEntry& entry = *archive.find(id);
+    const auto walked = walk.walk({LayoutOwner::Kind::File, id}, entry.offset, entry.size);
     if (!walked) return std::unexpected(walked.error());
   }
   return std::move(walk).finish();

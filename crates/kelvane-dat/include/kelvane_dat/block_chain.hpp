@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kelvane_dat/error.hpp"
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
@@ -26,8 +27,8 @@ class PositionedReader {
   explicit PositionedReader(const Source& source)
       : source_(&source), read_(&read_through<Source>) {}
 
-  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
-                                                    std::uint64_t offset) const {
+  [[nodiscard]] std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                                  std::uint64_t offset) const {
     return read_(source_, buffer, offset);
   }
 
@@ -72,7 +73,7 @@ struct ChainGeometry {
 // bytes, as far as its blocks add up to the file's length, and fails with the error the walk meets
 // on that stretch; a chain that gets further can only be read through blocks that overlap or loop,
 // and is Corruption. So the walk costs at most the file's length in blocks.
-Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
-                                                   std::uint32_t offset, std::uint32_t size);
+[[nodiscard]] KELVANE_DAT_EXPORT Result<std::vector<std::uint8_t>> read_block_chain(
+    PositionedReader file, ChainGeometry geometry, std::uint32_t offset, std::uint32_t size);
 
 }  // namespace kelvane_dat
