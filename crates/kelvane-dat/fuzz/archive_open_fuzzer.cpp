@@ -7,9 +7,6 @@
 // undefined behaviour are the sanitizers' to report; oversized allocations and slow inputs are
 // libFuzzer's (-malloc_limit_mb, -timeout).
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -21,41 +18,15 @@
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/decompress.hpp"
 #include "kelvane_dat/endian.hpp"
+#include "memory_file.hpp"
 
 namespace {
 
 using kelvane_dat::DatDatabase;
 using kelvane_dat::DatError;
 using kelvane_dat::DatFileEntry;
+using kelvane_dat::fuzz::MemoryFile;
 using kelvane_dat::fuzz::require;
-
-// One memory-backed file, rewritten for each input: no disk traffic, and DatDatabase::open still
-// gets a path as it would for any archive.
-class MemoryFile {
- public:
-  MemoryFile() : fd_(memfd_create("kelvane-fuzz-archive", MFD_CLOEXEC)) {
-    require(fd_ >= 0, "memfd_create works");
-  }
-  MemoryFile(const MemoryFile&) = delete;
-  MemoryFile& operator=(const MemoryFile&) = delete;
-  ~MemoryFile() { close(fd_); }
-
-  std::filesystem::path hold(std::span<const std::uint8_t> bytes) {
-    require(ftruncate(fd_, 0) == 0, "the memory file can be emptied");
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-      const ssize_t got =
-          pwrite(fd_, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
-      if (got < 0 && errno == EINTR) continue;
-      require(got > 0, "the memory file can be written");
-      written += static_cast<std::size_t>(got);
-    }
-    return "/proc/self/fd/" + std::to_string(fd_);
-  }
-
- private:
-  int fd_;
-};
 
 void touch_error_texts(const DatError& error) {
   require(!error.to_string().empty(), "an error has a display text");
