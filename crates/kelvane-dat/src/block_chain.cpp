@@ -18,12 +18,13 @@ namespace {
 using detail::kPointerSize;
 
 // A positioned read costs as much as copying several kilobytes, so the walk reads ahead on the bet
-// that a chain's next blocks follow each other in the file, as they do in freshly written archives: one
-// positioned read then serves many blocks, whose pointers and payloads are taken from memory. The
-// first window bets on the whole chain, up to kFirstWindow; each time the chain runs contiguously
-// off the end of a window the next one doubles, up to kMaxWindow; a jump elsewhere drops the bet
-// to one block, so a scattered chain costs one read per block and never reads much more than it
-// needs. A window never reaches past what the chain would still need were it contiguous.
+// that a chain's next blocks follow each other in the file, as they do in freshly written archives:
+// one positioned read then serves many blocks, whose pointers and payloads are taken from memory.
+// The first window bets on the whole chain, up to kFirstWindow; each time the chain runs
+// contiguously off the end of a window the next one doubles, up to kMaxWindow; a jump elsewhere
+// drops the bet to one block, so a scattered chain costs one read per block and never reads much
+// more than it needs. A window never reaches past what the chain would still need were it
+// contiguous.
 constexpr std::uint64_t kFirstWindow = 64 * 1024;
 constexpr std::uint64_t kMaxWindow = 256 * 1024;
 
@@ -91,9 +92,8 @@ class FastWalk {
       : file_(file),
         block_size_(geometry.block_size),
         file_length_(geometry.file_length),
-        window_(reads_ahead()
-                    ? static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))
-                    : 0) {
+        window_(reads_ahead() ? static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))
+                              : 0) {
     result_.reserve(size);
   }
 
@@ -213,8 +213,8 @@ DatError payload_start_overflows(std::uint32_t block, std::uint32_t block_size) 
 }
 
 Result<std::vector<std::uint8_t>> walk_oversized_chain(PositionedReader file,
-                                                       ChainGeometry geometry,
-                                                       std::uint32_t offset, std::uint32_t size) {
+                                                       ChainGeometry geometry, std::uint32_t offset,
+                                                       std::uint32_t size) {
   // More bytes than the file holds: the walk either fails, and must fail exactly as it would with
   // the result allocated, or succeeds only by reading some file bytes twice. Walk it keeping
   // nothing to find out which. The scratch buffer is never empty, or a chunk would not progress.

@@ -107,7 +107,7 @@ Result<void> walk_chain(PositionedReader file, std::uint32_t block_size, std::ui
 // read_block_chain for a `size` beyond the file's length (see its contract): walks the chain
 // keeping nothing, and fails with the error the walk meets, or Corruption when the walk succeeds.
 Result<std::vector<std::uint8_t>> walk_oversized_chain(PositionedReader file,
-                                                       ChainGeometry geometry,
-                                                       std::uint32_t offset, std::uint32_t size);
+                                                       ChainGeometry geometry, std::uint32_t offset,
+                                                       std::uint32_t size);
 
 }  // namespace kelvane_dat::detail
