@@ -75,15 +75,18 @@ class Window {
 
 class FastWalk {
  public:
-  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size)
+  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size,
+           std::vector<std::uint8_t>& result)
       : file_(file),
         block_size_(geometry.block_size),
         file_length_(geometry.file_length),
-        window_(static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))) {
+        window_(static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))),
+        result_(result) {
+    result_.clear();
     result_.reserve(size);
   }
 
-  Result<std::vector<std::uint8_t>> run(std::uint32_t offset, std::uint32_t size) {
+  Result<void> run(std::uint32_t offset, std::uint32_t size) {
     std::uint32_t remaining = size;
     std::uint32_t current = offset;
     while (remaining > 0) {
@@ -107,7 +110,7 @@ class FastWalk {
       contiguous_next_ = std::uint64_t{current} + block_size_;
       current = next;
     }
-    return std::move(result_);
+    return {};
   }
 
  private:
@@ -180,7 +183,7 @@ class FastWalk {
   std::uint32_t block_size_;
   std::uint64_t file_length_;
   Window window_;
-  std::vector<std::uint8_t> result_;
+  std::vector<std::uint8_t>& result_;
   // Where the chain continues if it runs on contiguously from the block taken last from a window.
   std::optional<std::uint64_t> contiguous_next_;
   bool first_refill_ = true;
@@ -189,14 +192,24 @@ class FastWalk {
 
 }  // namespace
 
+Result<void> read_block_chain_into(PositionedReader file, ChainGeometry geometry,
+                                   std::uint32_t offset, std::uint32_t size,
+                                   std::vector<std::uint8_t>& out) {
+  if (detail::needs_reference_walk(geometry, size)) {
+    return detail::read_block_chain_reference_into(file, geometry, offset, size, out);
+  }
+  const auto walked = FastWalk(file, geometry, size, out).run(offset, size);
+  if (!walked) out.clear();
+  return walked;
+}
+
 Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
                                                    std::uint32_t offset, std::uint32_t size) {
-  // A size beyond the file is walked keeping nothing (see the header), and blocks without payload
-  // room allow only a zero first pointer: neither has anything to gain from reading ahead.
-  if (size == 0 || size > geometry.file_length || geometry.block_size <= kPointerSize) {
-    return detail::read_block_chain_reference(file, geometry, offset, size);
+  std::vector<std::uint8_t> out;
+  if (const auto walked = read_block_chain_into(file, geometry, offset, size, out); !walked) {
+    return std::unexpected(walked.error());
   }
-  return FastWalk(file, geometry, size).run(offset, size);
+  return out;
 }
 
 }  // namespace kelvane_dat

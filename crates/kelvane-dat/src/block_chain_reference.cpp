@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/endian.hpp"
@@ -141,6 +142,17 @@ Result<std::vector<std::uint8_t>> read_block_chain_reference(PositionedReader fi
   const auto walked = walk(file, geometry.block_size, offset, size, discard, true);
   if (!walked) return std::unexpected(walked.error());
   return std::unexpected(gathers_more_than_file(offset, size, geometry));
+}
+
+Result<void> read_block_chain_reference_into(PositionedReader file, ChainGeometry geometry,
+                                             std::uint32_t offset, std::uint32_t size,
+                                             std::vector<std::uint8_t>& out) {
+  out.clear();
+  auto walked = read_block_chain_reference(file, geometry, offset, size);
+  if (!walked) return std::unexpected(walked.error());
+  // Only block sizes without payload room get here with bytes; a size of 0 has none to move.
+  if (!walked->empty()) out = std::move(*walked);
+  return {};
 }
 
 }  // namespace kelvane_dat::detail

@@ -3,16 +3,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
 #include "kelvane_dat/error.hpp"
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/file_descriptor.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
+#include "kelvane_dat/mapped_file.hpp"
 
 namespace kelvane_dat {
+
+struct OpenOptions {
+  // Maps the archive read-only and serves every chain from memory instead of positioned reads:
+  // the same bytes and errors, without a system call per fetch. The hazard of any mapped file:
+  // if another process truncates the archive while it is open, touching the lost pages raises
+  // SIGBUS and ends the process. Off by default.
+  bool mapped = false;
+};
 
 // An open archive: its header, its whole directory and the open file.
 //
@@ -20,7 +31,7 @@ namespace kelvane_dat {
 // and nothing is cached. A handle exists only fully opened and never changes afterwards; all reads
 // are positioned reads, so one handle may serve several threads at once. Movable, not copyable;
 // destroying it closes the file.
-class DatDatabase {
+class KELVANE_DAT_EXPORT DatDatabase {
  public:
   // A directory node: 62 child offsets, an entry count and room for 61 entries.
   static constexpr std::size_t kBranchCount = 62;
@@ -36,7 +47,9 @@ class DatDatabase {
   // directory node cannot be read, BinRead when a node's entries overrun it, Corruption for a
   // directory that loops, nests deeper than kMaxDirectoryDepth or needs more node reads than the
   // file has runs of 1720 bytes (a node and one block pointer), or 64 in a smaller file.
-  static Result<DatDatabase> open(const std::filesystem::path& path);
+  // With `options.mapped`, a failure to map the file is Io.
+  [[nodiscard]] static Result<DatDatabase> open(const std::filesystem::path& path,
+                                                OpenOptions options = {});
 
   DatDatabase(DatDatabase&&) noexcept = default;
   DatDatabase& operator=(DatDatabase&&) noexcept = default;
@@ -44,10 +57,14 @@ class DatDatabase {
   DatDatabase& operator=(const DatDatabase&) = delete;
 
   // The file's bytes, expanded when its entry is compressed. NotFound for an unknown id.
-  Result<std::vector<std::uint8_t>> get_file(std::uint32_t id) const;
+  [[nodiscard]] Result<std::vector<std::uint8_t>> get_file(std::uint32_t id) const;
+  // get_file into a caller's buffer, for callers that read many files: `out` is replaced by the
+  // file's bytes, reusing its capacity, and left empty on failure.
+  [[nodiscard]] Result<void> get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const;
   DatKind dat_kind() const { return header.dat_kind(); }
   // The chain walk (see read_block_chain) over this archive's file and block size.
-  Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset, std::uint32_t size) const;
+  [[nodiscard]] Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset,
+                                                                 std::uint32_t size) const;
 
   DatHeader header;
   // One entry per distinct id; where an id occurs more than once the entry met last in the
@@ -55,7 +72,12 @@ class DatDatabase {
   std::unordered_map<std::uint32_t, DatFileEntry> files;
 
  private:
-  DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length);
+  DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length,
+              std::optional<MappedFile> mapping);
+
+  // The chain walk into a caller's buffer, from the mapping when there is one.
+  Result<void> read_file_data_into(std::uint32_t offset, std::uint32_t size,
+                                   std::vector<std::uint8_t>& out) const;
 
   // The steps of opening: walk the tree from the header's root offset, depth first in pre-order,
   // children in slot order.
@@ -64,6 +86,8 @@ class DatDatabase {
 
   FileDescriptor file_;
   std::uint64_t file_length_;
+  // The whole file as it was at open, when opened mapped.
+  std::optional<MappedFile> mapping_;
 };
 
 }  // namespace kelvane_dat

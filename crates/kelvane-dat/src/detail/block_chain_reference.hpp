@@ -22,6 +22,18 @@ Result<std::vector<std::uint8_t>> read_block_chain_reference(PositionedReader fi
                                                              std::uint32_t offset,
                                                              std::uint32_t size);
 
+// Chains the faster walks leave to the reference: size 0 reads nothing, a size beyond the file is
+// walked keeping nothing (see read_block_chain), and blocks without payload room allow only a zero
+// first pointer. None has anything to gain from reading ahead.
+inline bool needs_reference_walk(ChainGeometry geometry, std::uint32_t size) {
+  return size == 0 || size > geometry.file_length || geometry.block_size <= kPointerSize;
+}
+
+// The reference walk into a caller's buffer, with read_block_chain_into's contract.
+Result<void> read_block_chain_reference_into(PositionedReader file, ChainGeometry geometry,
+                                             std::uint32_t offset, std::uint32_t size,
+                                             std::vector<std::uint8_t>& out);
+
 DatError no_payload_room(std::uint32_t block, std::uint32_t next, std::uint32_t block_size);
 DatError payload_start_overflows(std::uint32_t block, std::uint32_t block_size);
 
