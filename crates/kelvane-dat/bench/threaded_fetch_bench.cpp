@@ -50,6 +50,27 @@ void fetch_on_threads(benchmark::State& state, unsigned threads) {
   set_rates(state, archive.content_bytes, loop);
 }
 
+// The machine's limit: threads that only compute, touching no memory, each doing the same work.
+// On an idle machine two do twice the work of one in the same wall-clock time; what they do on a
+// busy one is the share of the cores the other processes leave.
+void compute_on_threads(benchmark::State& state, unsigned threads) {
+  constexpr std::uint64_t kSteps = std::uint64_t{1} << 27;
+  const WallClock loop;
+  for (auto _ : state) {
+    std::vector<std::jthread> workers;
+    for (unsigned t = 0; t < threads; ++t) {
+      workers.emplace_back([t] {
+        std::uint64_t x = t + 1;
+        for (std::uint64_t i = 0; i < kSteps; ++i)
+          x = x * 6364136223846793005u + 1442695040888963407u;
+        benchmark::DoNotOptimize(x);
+      });
+    }
+  }
+  // Counted as bytes so the figure reads like the fetch one: one byte per step.
+  set_rates(state, kSteps * threads, loop);
+}
+
 }  // namespace
 
 void register_threaded_fetch_benchmarks() {
@@ -64,6 +85,18 @@ void register_threaded_fetch_benchmarks() {
   add_figure({"two threads on one handle, 1 KiB contiguous: get_file", two, one, "one thread",
               kBytesPerSecond, Unit::BytesPerSecond,
               Goal{.ratio_at_least = 1.7, .on_wall_clock = true}, /*wall_clock=*/true});
+
+  const std::string compute_one = "threads/compute/1_thread";
+  const std::string compute_two = "threads/compute/2_threads";
+  for (const auto& [name, threads] : {std::pair{compute_one, 1u}, std::pair{compute_two, 2u}}) {
+    benchmark::RegisterBenchmark(name.c_str(), compute_on_threads, threads)
+        ->Iterations(2)
+        ->MeasureProcessCPUTime()
+        ->Unit(benchmark::kMillisecond);
+  }
+  add_figure({"two threads computing only (the machine's share)", compute_two, compute_one,
+              "one thread", kBytesPerSecond, Unit::BytesPerSecond, std::nullopt,
+              /*wall_clock=*/true});
 }
 
 }  // namespace kelvane_dat::bench
