@@ -39,7 +39,7 @@ enum class Order { Storage, Id };
 void fetch_cold(benchmark::State& state, Order order) {
   const FetchArchive& archive = cold_archive();
   const DatDatabase& database = opened(archive.path);
-  std::vector<std::uint32_t> ids = fetch_order(database);
+  std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   if (order == Order::Id) std::sort(ids.begin(), ids.end());
   if (!evicted(state, archive)) return;
   const WallClock loop;

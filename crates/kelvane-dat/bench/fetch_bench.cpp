@@ -50,7 +50,7 @@ void fetch_with_get_file(benchmark::State& state, const Layout& layout) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const DatDatabase& database = opened(archive.path);
-  const std::vector<std::uint32_t> ids = fetch_order(database);
+  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   warm_page_cache(archive.path);
   const WallClock loop;
   for (auto _ : state) {
@@ -82,7 +82,7 @@ void fetch_into_reused_buffer(benchmark::State& state, const Layout& layout, Han
   auto database =
       DatDatabase::open(archive.path, OpenOptions{.mapped = handle != Handle::Positioned});
   if (!database) return state.SkipWithError(database.error().to_string().c_str());
-  const std::vector<std::uint32_t> ids = fetch_order(*database);
+  const std::vector<std::uint32_t> ids = database->ids_in_storage_order();
   auto fetch_all = [&]() -> bool {
     for (const std::uint32_t id : ids) {
       if (const auto fetched = database->get_file_into(id, buffer); !fetched) {
@@ -106,15 +106,15 @@ void fetch_with_reference(benchmark::State& state, const Layout& layout) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const DatDatabase& database = opened(archive.path);
-  const std::vector<std::uint32_t> ids = fetch_order(database);
+  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
-  const ChainGeometry geometry{database.header.block_size, file->size().value()};
+  const ChainGeometry geometry{database.header().block_size, file->size().value()};
   warm_page_cache(archive.path);
   const WallClock loop;
   for (auto _ : state) {
     for (const std::uint32_t id : ids) {
-      const DatFileEntry& entry = database.files.at(id);
+      const DatFileEntry& entry = *database.find(id);
       auto data = detail::read_block_chain_reference(PositionedReader(*file), geometry,
                                                      entry.offset, entry.size);
       if (!data) return state.SkipWithError(data.error().to_string().c_str());
@@ -153,8 +153,8 @@ void memcpy_per_file_from_mapping(benchmark::State& state, const Layout& layout)
   const std::span<const std::uint8_t> image = mapping->bytes();
   const DatDatabase& database = opened(archive.path);
   std::vector<std::pair<std::uint32_t, std::uint64_t>> spans;
-  for (const std::uint32_t id : fetch_order(database)) {
-    const DatFileEntry& entry = database.files.at(id);
+  for (const std::uint32_t id : database.ids_in_storage_order()) {
+    const DatFileEntry& entry = *database.find(id);
     spans.emplace_back(entry.offset, contiguous_span(entry, layout.block_size));
   }
   std::vector<std::uint8_t> buffer(std::size_t{8} << 20);
@@ -177,7 +177,7 @@ void pread_per_file(benchmark::State& state, const Layout& layout) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const DatDatabase& database = opened(archive.path);
-  const std::vector<std::uint32_t> ids = fetch_order(database);
+  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   const auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
   const int fd = file->get();
@@ -186,7 +186,7 @@ void pread_per_file(benchmark::State& state, const Layout& layout) {
   const WallClock loop;
   for (auto _ : state) {
     for (const std::uint32_t id : ids) {
-      const DatFileEntry& entry = database.files.at(id);
+      const DatFileEntry& entry = *database.find(id);
       if (::pread(fd, buffer.data(), contiguous_span(entry, layout.block_size), entry.offset) < 0) {
         return state.SkipWithError("pread failed");
       }

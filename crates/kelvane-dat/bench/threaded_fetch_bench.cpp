@@ -25,7 +25,7 @@ constexpr std::size_t kRun = 64;
 void fetch_on_threads(benchmark::State& state, unsigned threads) {
   const FetchArchive& archive = fetch_archive(1024, Fragmentation::Contiguous, false);
   const DatDatabase& database = opened(archive.path);
-  const std::vector<std::uint32_t> ids = fetch_order(database);
+  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   warm_page_cache(archive.path);
   std::atomic<bool> failed = false;
   const WallClock loop;

@@ -1,15 +1,17 @@
 #include "kelvane_dat/dat_database.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "kelvane_dat/block_chain.hpp"
+#include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/decompress.hpp"
 
 namespace kelvane_dat {
 
 DatDatabase::DatDatabase(DatHeader header_value, FileDescriptor file, std::uint64_t file_length,
                          std::optional<MappedFile> mapping)
-    : header(header_value),
+    : header_(header_value),
       file_(std::move(file)),
       file_length_(file_length),
       mapping_(std::move(mapping)) {}
@@ -46,10 +48,10 @@ Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path, OpenOpt
 Result<void> DatDatabase::read_file_data_into(std::uint32_t offset, std::uint32_t size,
                                               std::vector<std::uint8_t>& out) const {
   if (mapping_) {
-    return read_block_chain_in_memory(mapping_->bytes(), header.block_size, offset, size, out);
+    return read_block_chain_in_memory(mapping_->bytes(), header_.block_size, offset, size, out);
   }
   return read_block_chain_into(PositionedReader(file_),
-                               ChainGeometry{header.block_size, file_length_}, offset, size, out);
+                               ChainGeometry{header_.block_size, file_length_}, offset, size, out);
 }
 
 Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offset,
@@ -62,15 +64,14 @@ Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offs
 }
 
 Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const {
-  const auto found = files.find(id);
-  if (found == files.end()) {
+  const DatFileEntry* entry = find(id);
+  if (entry == nullptr) {
     out.clear();
     return std::unexpected(DatError::not_found(id));
   }
-  const DatFileEntry& entry = found->second;
-  if (!entry.is_compressed()) return read_file_data_into(entry.offset, entry.size, out);
+  if (!entry->is_compressed()) return read_file_data_into(entry->offset, entry->size, out);
   std::vector<std::uint8_t> stored;
-  if (const auto read = read_file_data_into(entry.offset, entry.size, stored); !read) {
+  if (const auto read = read_file_data_into(entry->offset, entry->size, stored); !read) {
     out.clear();
     return read;
   }
@@ -79,12 +80,51 @@ Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8
   return {};
 }
 
+const DatFileEntry* DatDatabase::find(std::uint32_t id) const noexcept {
+  const auto found = files_.find(id);
+  return found == files_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::uint32_t> DatDatabase::ids(std::optional<DatFileType> type) const {
+  std::vector<std::uint32_t> result;
+  result.reserve(files_.size());
+  for (const auto& [id, entry] : files_) {
+    if (!type || file_type(id) == *type) result.push_back(id);
+  }
+  std::sort(result.begin(), result.end());
+  return result;
+}
+
+std::vector<std::uint32_t> DatDatabase::ids_in_storage_order(
+    std::optional<DatFileType> type) const {
+  // Sorting (offset, id) pairs keeps the comparisons off the hash map.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> placed;
+  placed.reserve(files_.size());
+  for (const auto& [id, entry] : files_) {
+    if (!type || file_type(id) == *type) placed.emplace_back(entry.offset, id);
+  }
+  std::sort(placed.begin(), placed.end());
+  std::vector<std::uint32_t> result;
+  result.reserve(placed.size());
+  for (const auto& [offset, id] : placed) result.push_back(id);
+  return result;
+}
+
 Result<std::vector<std::uint8_t>> DatDatabase::get_file(std::uint32_t id) const {
   std::vector<std::uint8_t> out;
   if (const auto fetched = get_file_into(id, out); !fetched) {
     return std::unexpected(fetched.error());
   }
   return out;
+}
+
+Result<StringTable> DatDatabase::string_table(std::uint32_t id) const {
+  const auto bytes = get_file(id);
+  if (!bytes) return std::unexpected(bytes.error());
+  ByteCursor cursor(*bytes);
+  auto table = StringTable::read_le(cursor);
+  if (!table) return std::unexpected(table.error());
+  return std::move(*table);
 }
 
 }  // namespace kelvane_dat

@@ -27,8 +27,8 @@ class PositionedReader {
   explicit PositionedReader(const Source& source)
       : source_(&source), read_(&read_through<Source>) {}
 
-  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
-                                                    std::uint64_t offset) const {
+  [[nodiscard]] std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                                  std::uint64_t offset) const {
     return read_(source_, buffer, offset);
   }
 

@@ -13,6 +13,8 @@
 #include "kelvane_dat/export.hpp"
 #include "kelvane_dat/file_descriptor.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
+#include "kelvane_dat/file_type/file_type.hpp"
+#include "kelvane_dat/file_type/string_table.hpp"
 #include "kelvane_dat/mapped_file.hpp"
 
 namespace kelvane_dat {
@@ -56,20 +58,35 @@ class KELVANE_DAT_EXPORT DatDatabase {
   DatDatabase(const DatDatabase&) = delete;
   DatDatabase& operator=(const DatDatabase&) = delete;
 
+  // The decoded header, as read at open.
+  const DatHeader& header() const noexcept { return header_; }
+  // Every entry of the directory, keyed by file id, in no particular order. Where an id occurs
+  // more than once the entry met last in the pre-order walk wins.
+  const std::unordered_map<std::uint32_t, DatFileEntry>& files() const noexcept { return files_; }
+  // The entry of file `id`, or nullptr when the directory has none.
+  const DatFileEntry* find(std::uint32_t id) const noexcept;
+  DatKind dat_kind() const noexcept { return header_.dat_kind(); }
+  // What file `id` holds, as an archive of this kind means its ids.
+  DatFileType file_type(std::uint32_t id) const noexcept { return from_id_in_dat(id, dat_kind()); }
+
+  // The ids of every file, or of the files of one type, ascending.
+  std::vector<std::uint32_t> ids(std::optional<DatFileType> type = std::nullopt) const;
+  // The same ids in the order their chains start in the file (ties by id), so that reading many
+  // files one after the other moves through the archive instead of seeking back and forth.
+  std::vector<std::uint32_t> ids_in_storage_order(
+      std::optional<DatFileType> type = std::nullopt) const;
+
   // The file's bytes, expanded when its entry is compressed. NotFound for an unknown id.
   [[nodiscard]] Result<std::vector<std::uint8_t>> get_file(std::uint32_t id) const;
   // get_file into a caller's buffer, for callers that read many files: `out` is replaced by the
   // file's bytes, reusing its capacity, and left empty on failure.
   [[nodiscard]] Result<void> get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const;
-  DatKind dat_kind() const { return header.dat_kind(); }
+  // The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
+  // bytes are not a string table. Bytes after the table are not looked at.
+  [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;
   // The chain walk (see read_block_chain) over this archive's file and block size.
   [[nodiscard]] Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset,
                                                                  std::uint32_t size) const;
-
-  DatHeader header;
-  // One entry per distinct id; where an id occurs more than once the entry met last in the
-  // pre-order walk wins.
-  std::unordered_map<std::uint32_t, DatFileEntry> files;
 
  private:
   DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length,
@@ -84,6 +101,8 @@ class KELVANE_DAT_EXPORT DatDatabase {
   Result<void> read_directory();
   Result<void> read_node(std::uint32_t offset);
 
+  DatHeader header_;
+  std::unordered_map<std::uint32_t, DatFileEntry> files_;
   FileDescriptor file_;
   std::uint64_t file_length_;
   // The whole file as it was at open, when opened mapped.

@@ -10,14 +10,16 @@
 #include <filesystem>
 #include <span>
 
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
 
-class FileDescriptor {
+class KELVANE_DAT_EXPORT FileDescriptor {
  public:
   // O_RDONLY | O_CLOEXEC.
-  static std::expected<FileDescriptor, IoError> open_read_only(const std::filesystem::path& path);
+  [[nodiscard]] static std::expected<FileDescriptor, IoError> open_read_only(
+      const std::filesystem::path& path);
 
   explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
   FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
@@ -26,19 +28,19 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor();
 
-  int get() const { return fd_; }
-  bool is_open() const { return fd_ >= 0; }
+  int get() const noexcept { return fd_; }
+  bool is_open() const noexcept { return fd_ >= 0; }
 
   // The file's current length in bytes.
-  std::expected<std::uint64_t, IoError> size() const;
+  [[nodiscard]] std::expected<std::uint64_t, IoError> size() const;
   // Moves the file position to an absolute offset.
-  std::expected<void, IoError> seek(std::uint64_t offset) const;
+  [[nodiscard]] std::expected<void, IoError> seek(std::uint64_t offset) const;
 
   // Fills all of `buffer` from absolute `offset`, retrying reads a signal interrupted. Running out
   // of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
   // succeeds without a system call. The file position is neither used nor moved.
-  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
-                                                    std::uint64_t offset) const;
+  [[nodiscard]] std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                                  std::uint64_t offset) const;
 
  private:
   int release() noexcept;
@@ -48,16 +50,18 @@ class FileDescriptor {
 
 // Sequential little-endian reads from a file's current position, for the one record (the header)
 // that is read with the file position rather than with positioned reads.
-class FileCursor {
+class KELVANE_DAT_EXPORT FileCursor {
  public:
-  explicit FileCursor(const FileDescriptor& file) : file_(&file) {}
+  explicit FileCursor(const FileDescriptor& file) noexcept : file_(&file) {}
 
-  std::expected<std::uint64_t, IoError> position() const;
-  std::expected<void, IoError> seek(std::uint64_t position) { return file_->seek(position); }
+  [[nodiscard]] std::expected<std::uint64_t, IoError> position() const;
+  [[nodiscard]] std::expected<void, IoError> seek(std::uint64_t position) {
+    return file_->seek(position);
+  }
 
-  std::expected<std::uint32_t, IoError> read_u32();
+  [[nodiscard]] std::expected<std::uint32_t, IoError> read_u32();
   // Exactly buffer.size() bytes; "not enough bytes in reader" when the file ends first.
-  std::expected<void, IoError> read_bytes_into(std::span<std::uint8_t> buffer);
+  [[nodiscard]] std::expected<void, IoError> read_bytes_into(std::span<std::uint8_t> buffer);
 
  private:
   // Reads until `buffer` is full or the file ends; returns the number of bytes read.
