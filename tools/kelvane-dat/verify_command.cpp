@@ -191,9 +191,8 @@ int run(const ParsedArguments& args) {
   std::sort(failures.begin(), failures.end());
   for (const auto& [id, failure] : failures) report_error(failure->what, failure->text);
   write_out("checked " + counted(ids.size(), "file") + " (" + counted(bytes, "byte") + ") and " +
-            counted(tables, "string table") + " (" + counted(entries, "entry", "entries") +
-            "): " + (failures.empty() ? "no failures" : counted(failures.size(), "failure")) +
-            "\n");
+            counted(tables, "string table") + " (" + counted(entries, "entry", "entries") + "): " +
+            (failures.empty() ? "no failures" : counted(failures.size(), "failure")) + "\n");
   return finish_output(failures.empty() ? kExitSuccess : kExitArchiveError);
 }
 

@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::sort(entries.begin(), entries.end(),
             [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
-  require(opened_mapped->files.size() == entries.size(), "a mapped archive lists the same files");
+  require(opened_mapped->files().size() == entries.size(), "a mapped archive lists the same files");
   for (const DatFileEntry& entry : entries) check_fetch(database, *opened_mapped, entry);
   std::uint32_t unlisted = 0;
   while (database.files().contains(unlisted)) ++unlisted;
