@@ -115,7 +115,7 @@ void FigureReporter::Finalize() {
                "same run; rates per CPU-second, and per wall-clock second where shown. Machine:\n"
                "%s.\n\n",
                std::max(repetitions_, 1), machine_description().c_str());
-  std::fprintf(out, "%-48s %-28s %19s %19s %7s  %9s %9s %7s  %s\n", "figure", "baseline",
+  std::fprintf(out, "%-64s %-28s %19s %19s %7s  %9s %9s %7s  %s\n", "figure", "baseline",
                "CPU: median", "baseline", "ratio", "wall: med", "baseline", "ratio", "goal");
   std::size_t shown = 0;
   std::size_t judged = 0;
@@ -125,7 +125,7 @@ void FigureReporter::Finalize() {
     const auto value = median(figure.benchmark, figure.counter, figure.unit);
     if (!value) continue;
     if (figure.baseline.empty()) {
-      std::fprintf(out, "%-48s %-28s %10.3f %-8s\n", figure.label.c_str(), "", *value,
+      std::fprintf(out, "%-64s %-28s %10.3f %-8s\n", figure.label.c_str(), "", *value,
                    unit_name(figure.unit));
       ++shown;
       continue;
@@ -160,7 +160,7 @@ void FigureReporter::Finalize() {
         if (!met) ++missed;
       }
     }
-    std::fprintf(out, "%-48s %-28s %10.3f %-8s %10.3f %-8s %6.2fx  %-27s  %s\n",
+    std::fprintf(out, "%-64s %-28s %10.3f %-8s %10.3f %-8s %6.2fx  %-27s  %s\n",
                  figure.label.c_str(), figure.baseline_label.c_str(), *value,
                  unit_name(figure.unit), *base_value, unit_name(figure.unit), ratio,
                  wall_text.c_str(), goal_text.c_str());
