@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <limits>
 
-#include "detail/block_chain_reference.hpp"
+#include "detail/chain_walk.hpp"
 #include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/endian.hpp"
 
@@ -15,7 +15,8 @@ namespace {
 
 using detail::kPointerSize;
 
-// The image as a positioned source, for the chains left to the reference walk.
+// The image as a positioned source, for chains longer than the file, which are walked keeping
+// nothing.
 class ImageSource {
  public:
   explicit ImageSource(std::span<const std::uint8_t> image) : image_(image) {}
@@ -39,28 +40,26 @@ class ImageSource {
   std::span<const std::uint8_t> image_;
 };
 
-// The walk of read_block_chain_reference, in the same order and with the same checks, each read
-// replaced by a bounds check and the payload appended from the image.
+// The straightforward walk, each block decided by chain_step as every walk decides it, each read
+// replaced by a bounds check and the payload appended straight from the image.
 Result<void> walk(std::span<const std::uint8_t> image, std::uint32_t block_size,
                   std::uint32_t offset, std::uint32_t size, std::vector<std::uint8_t>& out) {
   std::uint32_t remaining = size;
   std::uint32_t current = offset;
   while (remaining > 0) {
-    if (!ImageSource::holds(image, current, kPointerSize))
+    if (!ImageSource::holds(image, current, kPointerSize)) {
       return std::unexpected(IoError::fill_whole_buffer());
-    const std::uint32_t next = load_le32(image.data() + current);
-    if (current > std::numeric_limits<std::uint32_t>::max() - kPointerSize) {
-      return std::unexpected(detail::payload_start_overflows(current, block_size));
     }
-    const std::uint64_t payload_start = std::uint64_t{current} + kPointerSize;
-    const std::uint32_t share =
-        next == 0 ? remaining : std::min(remaining, block_size - kPointerSize);
-    if (!ImageSource::holds(image, payload_start, share))
+    const auto step =
+        detail::chain_step(current, load_le32(image.data() + current), remaining, block_size);
+    if (!step) return std::unexpected(step.error());
+    if (!ImageSource::holds(image, step->payload_start, step->share)) {
       return std::unexpected(IoError::fill_whole_buffer());
-    const std::uint8_t* from = image.data() + payload_start;
-    out.insert(out.end(), from, from + share);
-    remaining -= share;
-    current = next;
+    }
+    const std::uint8_t* from = image.data() + step->payload_start;
+    out.insert(out.end(), from, from + step->share);
+    remaining -= step->share;
+    current = step->next;
   }
   return {};
 }
@@ -70,13 +69,14 @@ Result<void> walk(std::span<const std::uint8_t> image, std::uint32_t block_size,
 Result<void> read_block_chain_in_memory(std::span<const std::uint8_t> image,
                                         std::uint32_t block_size, std::uint32_t offset,
                                         std::uint32_t size, std::vector<std::uint8_t>& out) {
-  const ChainGeometry geometry{block_size, image.size()};
-  if (detail::needs_reference_walk(geometry, size)) {
-    const ImageSource source(image);
-    return detail::read_block_chain_reference_into(PositionedReader(source), geometry, offset, size,
-                                                   out);
-  }
   out.clear();
+  const ChainGeometry geometry{block_size, image.size()};
+  if (size > geometry.file_length) {
+    const ImageSource source(image);
+    const auto walked =
+        detail::walk_oversized_chain(PositionedReader(source), geometry, offset, size);
+    return std::unexpected(walked.error());
+  }
   out.reserve(size);
   const auto walked = walk(image, block_size, offset, size, out);
   if (!walked) out.clear();

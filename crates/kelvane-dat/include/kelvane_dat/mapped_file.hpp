@@ -16,10 +16,11 @@
 
 namespace kelvane_dat {
 
+/// A whole file mapped read-only; move-only, unmapped when destroyed.
 class KELVANE_DAT_EXPORT MappedFile {
  public:
-  // Maps the first `length` bytes of `file`, which the caller has just measured; a length of 0
-  // maps nothing and makes no system call. The mapping stays valid after `file` is closed.
+  /// Maps the first `length` bytes of `file`, which the caller has just measured; a length of 0
+  /// maps nothing and makes no system call. The mapping stays valid after `file` is closed.
   static std::expected<MappedFile, IoError> map_read_only(const FileDescriptor& file,
                                                           std::uint64_t length);
 
