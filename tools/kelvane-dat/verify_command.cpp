@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "archive.hpp"
@@ -169,7 +170,7 @@ std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const Archive
   for (const LayoutOverlap& overlap : layout.overlaps) {
     if (overlap.second.kind == LayoutOwner::Kind::File) overlapping.insert(overlap.second.value);
   }
-  std::vector<std::uint32_t> ids = archive.ids();
+  std::vector<std::uint32_t> ids = archive.ids_in_storage_order();
   std::erase_if(ids, [&](std::uint32_t id) { return overlapping.contains(id); });
   return ids;
 }
@@ -196,26 +197,29 @@ int run(const ParsedArguments& args) {
     return kExitArchiveError;
   }
 
+  // Read in the order the chains lie in the file, so a cold archive streams from the disk; the
+  // failures are still reported in id order.
   const std::vector<std::uint32_t> ids = ids_to_read(*archive, *layout);
   const std::vector<FileOutcome> outcomes = check_all(*archive, ids, jobs);
   std::uint64_t bytes = 0;
   std::size_t tables = 0;
   std::size_t entries = 0;
-  std::size_t failures = layout->overlaps.size();
   for (const LayoutOverlap& overlap : layout->overlaps) report_error("layout", overlap.to_string());
-  for (const FileOutcome& outcome : outcomes) {
+  std::vector<std::pair<std::uint32_t, const Failure*>> failures;
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    const FileOutcome& outcome = outcomes[i];
     bytes += outcome.bytes;
     entries += outcome.entries;
     if (outcome.string_table) ++tables;
-    if (outcome.failure) {
-      ++failures;
-      report_error(outcome.failure->what, outcome.failure->text);
-    }
+    if (outcome.failure) failures.emplace_back(ids[i], &*outcome.failure);
   }
+  std::sort(failures.begin(), failures.end());
+  for (const auto& [id, failure] : failures) report_error(failure->what, failure->text);
+  const std::size_t failure_count = layout->overlaps.size() + failures.size();
   write_out("checked " + counted(ids.size(), "file") + " (" + counted(bytes, "byte") + ") and " +
-            counted(tables, "string table") + " (" + counted(entries, "entry", "entries") +
-            "): " + (failures == 0 ? "no failures" : counted(failures, "failure")) + "\n");
-  return finish_output(failures == 0 ? kExitSuccess : kExitArchiveError);
+            counted(tables, "string table") + " (" + counted(entries, "entry", "entries") + "): " +
+            (failure_count == 0 ? "no failures" : counted(failure_count, "failure")) + "\n");
+  return finish_output(failure_count == 0 ? kExitSuccess : kExitArchiveError);
 }
 
 }  // namespace

@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
 
   using namespace kelvane_dat::bench;
   register_fetch_benchmarks();
+  register_cold_fetch_benchmarks();
+  register_threaded_fetch_benchmarks();
   register_decompress_benchmarks();
   register_text_benchmarks();
   register_open_benchmarks();

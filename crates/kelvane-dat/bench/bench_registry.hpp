@@ -7,6 +7,8 @@
 namespace kelvane_dat::bench {
 
 void register_fetch_benchmarks();
+void register_cold_fetch_benchmarks();
+void register_threaded_fetch_benchmarks();
 void register_decompress_benchmarks();
 void register_text_benchmarks();
 void register_open_benchmarks();

@@ -88,16 +88,19 @@ DatError gathers_more_than_file(std::uint32_t offset, std::uint32_t size, ChainG
 // only a zero first pointer, so with those every block is taken the straightforward way.
 class FastWalk {
  public:
-  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size)
+  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size,
+           std::vector<std::uint8_t>& result)
       : file_(file),
         block_size_(geometry.block_size),
         file_length_(geometry.file_length),
         window_(reads_ahead() ? static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))
-                              : 0) {
+                              : 0),
+        result_(result) {
+    result_.clear();
     result_.reserve(size);
   }
 
-  Result<std::vector<std::uint8_t>> run(std::uint32_t offset, std::uint32_t size) {
+  Result<void> run(std::uint32_t offset, std::uint32_t size) {
     std::uint32_t remaining = size;
     std::uint32_t current = offset;
     while (remaining > 0) {
@@ -118,7 +121,7 @@ class FastWalk {
       contiguous_next_ = std::uint64_t{current} + block_size_;
       current = step->next;
     }
-    return std::move(result_);
+    return {};
   }
 
  private:
@@ -189,7 +192,7 @@ class FastWalk {
   std::uint32_t block_size_;
   std::uint64_t file_length_;
   Window window_;
-  std::vector<std::uint8_t> result_;
+  std::vector<std::uint8_t>& result_;
   // Where the chain continues if it runs on contiguously from the block taken last from a window.
   std::optional<std::uint64_t> contiguous_next_;
   bool first_refill_ = true;
@@ -243,13 +246,27 @@ Result<std::vector<std::uint8_t>> walk_oversized_chain(PositionedReader file,
 
 }  // namespace detail
 
-Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
-                                                   std::uint32_t offset, std::uint32_t size) {
+Result<void> read_block_chain_into(PositionedReader file, ChainGeometry geometry,
+                                   std::uint32_t offset, std::uint32_t size,
+                                   std::vector<std::uint8_t>& out) {
   // A size beyond the file is walked keeping nothing (see the header).
   if (size > geometry.file_length) {
-    return detail::walk_oversized_chain(file, geometry, offset, size);
+    out.clear();
+    const auto walked = detail::walk_oversized_chain(file, geometry, offset, size);
+    return std::unexpected(walked.error());
   }
-  return FastWalk(file, geometry, size).run(offset, size);
+  const auto walked = FastWalk(file, geometry, size, out).run(offset, size);
+  if (!walked) out.clear();
+  return walked;
+}
+
+Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
+                                                   std::uint32_t offset, std::uint32_t size) {
+  std::vector<std::uint8_t> out;
+  if (const auto walked = read_block_chain_into(file, geometry, offset, size, out); !walked) {
+    return std::unexpected(walked.error());
+  }
+  return out;
 }
 
 }  // namespace kelvane_dat

@@ -46,7 +46,8 @@ TEST(ToolVerify, ReportsEveryFaultInIdOrderAtAnyJobCount) {
   }
 }
 
-// Many small files, every seventh stored with a chain that starts past the end of the archive.
+// Many small files, every seventh stored with a chain that starts past the end of the archive,
+// at offsets falling as ids rise: verify reads in storage order but reports in id order.
 class ManyFiles {
  public:
   ManyFiles() {
@@ -56,7 +57,7 @@ class ManyFiles {
     for (std::uint32_t i = 0; i < 600; ++i) {
       const std::uint32_t id = 0x06000000 + i;
       if (i % 7 == 3) {
-        entries.push_back(DatFileEntry{0, id, 0x7FFFFF00, 10, 0, 0});
+        entries.push_back(DatFileEntry{0, id, 0x7FFFFF00 - i, 10, 0, 0});
         failures_.push_back("kelvane-dat: read " + hex_id(id) +
                             ": IO error: failed to fill whole buffer");
         continue;

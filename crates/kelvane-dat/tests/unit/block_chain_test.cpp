@@ -24,13 +24,23 @@ Bytes pattern(std::size_t size, std::uint8_t salt = 0) {
   return out;
 }
 
-// read_block_chain reads ahead; the reference walk makes exactly the reads the format describes.
-// Both must return the same bytes and the same errors.
-enum class Walk { Fast, Reference };
-constexpr Walk kWalks[] = {Walk::Fast, Walk::Reference};
+// read_block_chain reads ahead; the reference walk makes exactly the reads the format describes;
+// the in-memory walk serves mapped archives. All must return the same bytes and the same errors.
+enum class Walk { Fast, Reference, InMemory };
+constexpr Walk kWalks[] = {Walk::Fast, Walk::Reference, Walk::InMemory};
+// A mapped file cannot fail a read the way a disk can.
+constexpr Walk kWalksThatRead[] = {Walk::Fast, Walk::Reference};
 
 std::ostream& operator<<(std::ostream& out, Walk walk) {
-  return out << (walk == Walk::Fast ? "fast walk" : "reference walk");
+  switch (walk) {
+    case Walk::Fast:
+      return out << "fast walk";
+    case Walk::Reference:
+      return out << "reference walk";
+    case Walk::InMemory:
+      return out << "in-memory walk";
+  }
+  std::unreachable();
 }
 
 Result<Bytes> walk_with(Walk walk, const MemorySource& source, ChainGeometry geometry,
@@ -40,6 +50,17 @@ Result<Bytes> walk_with(Walk walk, const MemorySource& source, ChainGeometry geo
       return read_block_chain(PositionedReader(source), geometry, offset, size);
     case Walk::Reference:
       return detail::read_block_chain_reference(PositionedReader(source), geometry, offset, size);
+    case Walk::InMemory: {
+      EXPECT_EQ(geometry.file_length, source.size()) << "a mapping holds the whole file";
+      Bytes out(3, 0xEE);  // a reused buffer: its old bytes must not survive
+      const auto walked =
+          read_block_chain_in_memory(source.bytes(), geometry.block_size, offset, size, out);
+      if (!walked) {
+        EXPECT_TRUE(out.empty());
+        return std::unexpected(walked.error());
+      }
+      return out;
+    }
   }
   std::unreachable();
 }
@@ -102,6 +123,8 @@ TEST_P(BlockChainWalk, GathersPayloadsInChainOrder) {
       EXPECT_EQ(*fast, payload);
       // No block follows its predecessor, so no bet pays off after the first read.
       EXPECT_LE(source.reads().size(), builder.blocks_for(size));
+      EXPECT_EQ(walk_with(Walk::InMemory, source, block_size, order.front(), size).value(),
+                payload);
     }
   }
 }
@@ -127,6 +150,7 @@ TEST_P(BlockChainWalk, ZeroPointerMeansTheRestFollowsContiguously) {
   ASSERT_EQ(source.reads().size(), 1u);
   EXPECT_EQ(source.reads()[0].offset, first);
   EXPECT_GE(source.reads()[0].length, 4 + payload.size());
+  EXPECT_EQ(walk_with(Walk::InMemory, source, block_size, first, size).value(), payload);
 }
 
 TEST_P(BlockChainWalk, InterleavedChainsStaySeparate) {
@@ -191,7 +215,7 @@ TEST(BlockChain, OsErrorsPassThroughUnchanged) {
   const std::uint32_t first = builder.store_chain(pattern(600));
   MemorySource source(builder.bytes());
   source.fail_reads_covering(first + 256 + 10, EIO);
-  for (const Walk walk : kWalks) {
+  for (const Walk walk : kWalksThatRead) {
     SCOPED_TRACE(walk);
     const auto data = walk_with(walk, source, 256, first, 600);
     ASSERT_FALSE(data.has_value());
@@ -360,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BlockChain, OsErrorBeforeTheEndComesFirstForOversizeChains) {
   MemorySource source(Bytes(0x1000, 0));
   source.fail_reads_covering(0x102, EACCES);
-  for (const Walk walk : kWalks) {
+  for (const Walk walk : kWalksThatRead) {
     SCOPED_TRACE(walk);
     const auto data = walk_with(walk, source, 256, 0x100, 0xFFFFFFFF);
     ASSERT_FALSE(data.has_value());
