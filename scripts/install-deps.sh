@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
-          libclang-rt-14-dev clang-format zlib1g-dev pkg-config)
+          libclang-rt-14-dev clang-format zlib1g-dev pkg-config libpcre2-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 // the type of each file.
 
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/error.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
+#include "kelvane_dat/file_type/string_table.hpp"
 
 namespace kelvane_dat::cli {
 
@@ -26,5 +28,15 @@ std::string error_text(const DatError& error);
 
 // "0x2300000A": how the tool shows ids.
 std::string id_text(std::uint32_t id);
+
+// The type named by a --type option, in any case; the error names the known types.
+std::expected<DatFileType, std::string> parse_type_name(std::string_view name);
+
+// The string table stored as `id`, decoded; on failure reports "read ID" or "decode string table
+// ID" and returns nothing.
+std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id);
+
+// The keys of a table, ascending: the order every command shows entries in.
+std::vector<std::uint32_t> sorted_keys(const StringTable& table);
 
 }  // namespace kelvane_dat::cli

@@ -34,23 +34,12 @@ constexpr CommandSyntax kSyntax{
         "NAME is a type as the second column shows it (StringTable, Texture, ...), in any case.\n",
 };
 
-std::string known_type_names() {
-  std::string names;
-  for (const DatFileType type : classifiable_file_types()) {
-    if (!names.empty()) names += ", ";
-    names += to_string(type);
-  }
-  return names;
-}
-
 int run(const ParsedArguments& args) {
   std::optional<DatFileType> only;
   if (const std::optional<std::string> name = args.value("type")) {
-    only = file_type_from_name(*name);
-    if (!only) {
-      return usage_error(kSyntax.name,
-                         "unknown file type '" + *name + "'; the types are " + known_type_names());
-    }
+    const std::expected<DatFileType, std::string> type = parse_type_name(*name);
+    if (!type) return usage_error(kSyntax.name, type.error());
+    only = *type;
   }
   const bool long_format = args.has("long");
   const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);

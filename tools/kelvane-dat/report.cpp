@@ -38,6 +38,10 @@ int finish_output(int status) {
   return kExitArchiveError;
 }
 
+std::string error_code_text(const std::error_code& error) {
+  return error.message() + " (os error " + std::to_string(error.value()) + ")";
+}
+
 bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
 }  // namespace kelvane_dat::cli

@@ -4,7 +4,9 @@
 // check that everything written to standard output arrived.
 
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 namespace kelvane_dat::cli {
 
@@ -13,6 +15,9 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitArchiveError = 1;
 // The command line was wrong, or the command refused to do what was asked.
 inline constexpr int kExitUsage = 2;
+// grep and diff, whose status 1 is a finding (no match, a difference), as grep and diff have it:
+// anything that went wrong, from a bad archive to a usage error.
+inline constexpr int kExitTrouble = 2;
 
 inline constexpr std::string_view kProgramName = "kelvane-dat";
 
@@ -31,5 +36,8 @@ void write_out(std::string_view bytes);
 int finish_output(int status);
 
 bool is_terminal(std::FILE* stream);
+
+// The system's reason for `error`, as the library words it: "<message> (os error N)".
+std::string error_code_text(const std::error_code& error);
 
 }  // namespace kelvane_dat::cli
