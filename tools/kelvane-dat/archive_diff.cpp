@@ -20,8 +20,8 @@ struct Outcome {
 };
 
 bool same_entry(const DatFileEntry& a, const DatFileEntry& b) {
-  return a.size == b.size && a.is_compressed() == b.is_compressed() &&
-         a.timestamp == b.timestamp && a.version == b.version;
+  return a.size == b.size && a.is_compressed() == b.is_compressed() && a.timestamp == b.timestamp &&
+         a.version == b.version;
 }
 
 Outcome quick_compare(const DiffSide& old_side, const DiffSide& new_side, std::uint32_t id) {

@@ -45,7 +45,8 @@ constexpr CommandSyntax kSyntax{
         "on archives of gigabytes, but it misses a file rewritten with the same size,\n"
         "compression, timestamp and version; its sizes are the stored ones and it lists no\n"
         "string entries. With --json each change is one line:\n"
-        "  {\"id\": \"0x06001000\", \"type\": \"Texture\", \"change\": \"changed\", \"old_size\": 10,\n"
+        "  {\"id\": \"0x06001000\", \"type\": \"Texture\", \"change\": \"changed\", \"old_size\": "
+        "10,\n"
         "   \"new_size\": 12}\n"
         "  {\"table\": \"0x2300000A\", \"key\": \"0x014152D5\", \"change\": \"changed\",\n"
         "   \"old\": [\"Left Alt\"], \"new\": [\"Alt\"]}\n"
@@ -75,16 +76,23 @@ std::string entry_json(std::uint32_t table, const EntryChange& entry) {
          ", \"new\": " + optional_json(entry.new_texts) + "}\n";
 }
 
+// The change's name padded to the longest, so the ids line up.
+std::string change_column(Change change) {
+  std::string name(to_string(change));
+  name.resize(std::string_view("changed").size(), ' ');
+  return name;
+}
+
 std::string file_text(const FileChange& file) {
   std::string sizes = file.old_size && file.new_size
                           ? std::to_string(*file.old_size) + " -> " + std::to_string(*file.new_size)
                           : std::to_string(file.old_size ? *file.old_size : *file.new_size);
-  return std::string(to_string(file.change)) + "  " + id_text(file.id) + "  " +
+  return change_column(file.change) + "  " + id_text(file.id) + "  " +
          std::string(to_string(file.type)) + "  " + sizes + " bytes\n";
 }
 
 std::string entry_text(const EntryChange& entry) {
-  std::string line = "  " + std::string(to_string(entry.change)) + "  " + id_text(entry.key) + "  ";
+  std::string line = "  " + change_column(entry.change) + "  " + id_text(entry.key) + "  ";
   if (entry.old_texts) line += json_string_array(*entry.old_texts);
   if (entry.old_texts && entry.new_texts) line += " -> ";
   if (entry.new_texts) line += json_string_array(*entry.new_texts);

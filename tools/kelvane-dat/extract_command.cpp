@@ -41,7 +41,8 @@ constexpr CommandSyntax kSyntax{
         "hexadecimal digits, holding the bytes cat writes. DIR is created when missing; one that\n"
         "is not empty is refused unless --force is given. Files are read in the order they are\n"
         "stored. Each is written under a temporary name and renamed when complete. A file that\n"
-        "cannot be read is reported and the others are still extracted; the exit status is then 1.\n",
+        "cannot be read is reported and the others are still extracted; the exit status is then "
+        "1.\n",
 };
 
 struct Failure {

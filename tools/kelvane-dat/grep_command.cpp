@@ -43,7 +43,8 @@ constexpr CommandSyntax kSyntax{
         "PATTERN is a Perl-compatible regular expression matched against each text as UTF-8\n"
         "characters. Each matching text is one line: table id, key and the text, quoted; tables\n"
         "in id order, entries in key order. With --json each match is one line:\n"
-        "  {\"table\": \"0x2300000A\", \"key\": \"0x014152D5\", \"index\": 0, \"text\": \"Left Alt\"}\n"
+        "  {\"table\": \"0x2300000A\", \"key\": \"0x014152D5\", \"index\": 0, \"text\": \"Left "
+        "Alt\"}\n"
         "where index is the text's position among its entry's texts. The exit status is 0 when\n"
         "a text matched, 1 when none did, 2 when a table could not be read or the pattern is\n"
         "invalid.\n",

@@ -49,8 +49,8 @@ void for_each_in_parallel(std::size_t count, std::size_t jobs, const std::string
     }
     if (progress.enabled()) {
       std::unique_lock lock(mutex);
-      while (!finished.wait_for(lock, std::chrono::milliseconds(50),
-                                [&] { return done == count; })) {
+      while (
+          !finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done == count; })) {
         progress.update(done);
       }
     }

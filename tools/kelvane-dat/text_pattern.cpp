@@ -22,16 +22,16 @@ struct TextPattern::Compiled {
 
 std::expected<TextPattern, std::string> TextPattern::compile(std::string_view pattern,
                                                              PatternOptions options) {
-  // Texts decoded from UTF-16 may carry replacement characters but are otherwise valid UTF-8;
-  // MATCH_INVALID_UTF keeps any bad byte from turning a search into an error.
-  std::uint32_t flags = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF;
+  // The library decodes texts to valid UTF-8 (a lone surrogate becomes U+FFFD). PCRE2 10.42's JIT
+  // misses matches ending in a four-byte character under PCRE2_MATCH_INVALID_UTF, so that option,
+  // which only matters for invalid input, is left off.
+  std::uint32_t flags = PCRE2_UTF;
   if (options.fixed) flags |= PCRE2_LITERAL;
   if (options.ignore_case) flags |= PCRE2_CASELESS | PCRE2_UCP;
   int error_code = 0;
   PCRE2_SIZE error_offset = 0;
-  pcre2_code* code =
-      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), flags,
-                    &error_code, &error_offset, nullptr);
+  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
+                                   flags, &error_code, &error_offset, nullptr);
   if (code == nullptr) {
     PCRE2_UCHAR message[256];
     pcre2_get_error_message(error_code, message, sizeof message);

@@ -24,8 +24,8 @@ class TextPattern {
   static std::expected<TextPattern, std::string> compile(std::string_view pattern,
                                                          PatternOptions options);
 
-  // Whether the pattern matches anywhere in `text`. Invalid UTF-8 in the text never matches
-  // across the bad bytes and is not an error. Not for concurrent use: the match state is reused.
+  // Whether the pattern matches anywhere in `text`, which must be valid UTF-8 (a text that is not
+  // never matches). Not for concurrent use: the match state is reused.
   bool matches(std::string_view text) const;
 
  private:
