@@ -29,14 +29,16 @@ std::string error_text(const DatError& error) {
 
 std::string id_text(std::uint32_t id) { return hex0x8(id); }
 
-std::expected<DatFileType, std::string> parse_type_name(std::string_view name) {
-  if (const std::optional<DatFileType> type = file_type_from_name(name)) return *type;
+std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args) {
+  const std::optional<std::string> name = args.value(kTypeOption.name);
+  if (!name) return std::nullopt;
+  if (const std::optional<DatFileType> type = file_type_from_name(*name)) return type;
   std::string names;
   for (const DatFileType type : classifiable_file_types()) {
     if (!names.empty()) names += ", ";
     names += to_string(type);
   }
-  return std::unexpected("unknown file type '" + std::string(name) + "'; the types are " + names);
+  return std::unexpected("unknown file type '" + *name + "'; the types are " + names);
 }
 
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id) {

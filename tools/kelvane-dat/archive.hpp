@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "command_line.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/error.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
@@ -29,8 +30,13 @@ std::string error_text(const DatError& error);
 // "0x2300000A": how the tool shows ids.
 std::string id_text(std::uint32_t id);
 
-// The type named by a --type option, in any case; the error names the known types.
-std::expected<DatFileType, std::string> parse_type_name(std::string_view name);
+// --type, for each command that can keep to the files of one type.
+inline constexpr OptionSyntax kTypeOption{
+    .name = "type", .short_name = 't', .value_name = "NAME", .help = "only files of this type"};
+
+// The type --type names, in any case (nothing when absent), or the text of a usage error naming
+// the known types.
+std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args);
 
 // The string table stored as `id`, decoded; on failure reports "read ID" or "decode string table
 // ID" and returns nothing.

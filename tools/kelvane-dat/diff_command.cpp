@@ -21,7 +21,7 @@ constexpr int kExitDifferent = 1;
 
 constexpr std::string_view kPositionals[] = {"OLD", "NEW"};
 constexpr OptionSyntax kOptions[] = {
-    {.name = "type", .short_name = 't', .value_name = "NAME", .help = "only files of this type"},
+    kTypeOption,
     {.name = "json",
      .short_name = 0,
      .value_name = "",
@@ -120,12 +120,8 @@ std::string summary(const std::vector<FileChange>& files) {
 }
 
 int run(const ParsedArguments& args) {
-  std::optional<DatFileType> only;
-  if (const std::optional<std::string> name = args.value("type")) {
-    const std::expected<DatFileType, std::string> type = parse_type_name(*name);
-    if (!type) return usage_error(kSyntax.name, type.error());
-    only = *type;
-  }
+  const std::expected<std::optional<DatFileType>, std::string> only = type_option(args);
+  if (!only) return usage_error(kSyntax.name, only.error());
   const std::string& old_path = args.positionals()[0];
   const std::string& new_path = args.positionals()[1];
   const std::optional<DatDatabase> old_archive = open_archive(old_path);
@@ -134,7 +130,7 @@ int run(const ParsedArguments& args) {
   if (!new_archive) return kExitTrouble;
 
   const ArchiveDiff diff =
-      diff_archives({*old_archive, old_path}, {*new_archive, new_path}, only, args.has("quick"));
+      diff_archives({*old_archive, old_path}, {*new_archive, new_path}, *only, args.has("quick"));
   const bool json = args.has("json");
   std::string out;
   for (const FileChange& file : diff.files) {

@@ -23,7 +23,7 @@ namespace {
 
 constexpr std::string_view kPositionals[] = {"ARCHIVE", "DIR"};
 constexpr OptionSyntax kOptions[] = {
-    {.name = "type", .short_name = 't', .value_name = "NAME", .help = "only files of this type"},
+    kTypeOption,
     kJobsOption,
     {.name = "force",
      .short_name = 'f',
@@ -69,12 +69,8 @@ Outcome extract_file(const DatDatabase& archive, const OutputDirectory& out, std
 }
 
 int run(const ParsedArguments& args) {
-  std::optional<DatFileType> only;
-  if (const std::optional<std::string> name = args.value("type")) {
-    const std::expected<DatFileType, std::string> type = parse_type_name(*name);
-    if (!type) return usage_error(kSyntax.name, type.error());
-    only = *type;
-  }
+  const std::expected<std::optional<DatFileType>, std::string> only = type_option(args);
+  if (!only) return usage_error(kSyntax.name, only.error());
   const std::expected<std::size_t, std::string> jobs = jobs_option(args);
   if (!jobs) return usage_error(kSyntax.name, jobs.error());
   const std::string& directory = args.positionals()[1];
@@ -91,7 +87,7 @@ int run(const ParsedArguments& args) {
     return kExitArchiveError;
   }
 
-  const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(only);
+  const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(*only);
   std::set<DatFileType> types;
   for (const std::uint32_t id : ids) types.insert(archive->file_type(id));
   for (const DatFileType type : types) {
