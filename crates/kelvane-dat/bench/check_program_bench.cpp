@@ -15,7 +15,8 @@ namespace {
 // Runs the check program with `archive` as KELVANE_LOCAL_DAT (none when empty), its output
 // discarded, and returns the CPU seconds it used, or a negative value when it failed.
 double run_check_program(const std::filesystem::path& archive) {
-  ChildRun run{.program = KELVANE_CHECK_PROGRAM, .args = {}, .environment = {}};
+  ChildRun run{
+      .program = KELVANE_CHECK_PROGRAM, .args = {}, .environment = {}, .accepted_statuses = {0}};
   if (!archive.empty()) run.environment.push_back("KELVANE_LOCAL_DAT=" + archive.string());
   return cpu_seconds_of(run).value_or(-1);
 }
