@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, tests, benchmarks and fuzzers need, when any is missing.
+# Installs the Debian packages the build, tests, benchmarks, fuzzers and the API reference need, when
+# any is missing.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
-          libclang-rt-14-dev clang-format zlib1g-dev pkg-config libpcre2-dev)
+          libclang-rt-14-dev clang-format zlib1g-dev pkg-config doxygen libpcre2-dev)
 
 missing=()
 for package in "${packages[@]}"; do

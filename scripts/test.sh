@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: ./scripts/test.sh [dev|asan]
+# Builds everything and runs every test: ./scripts/test.sh [dev|release|asan|tsan]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-dev}"
