@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
-          libclang-rt-14-dev clang-format zlib1g-dev pkg-config doxygen)
+          libclang-rt-14-dev clang-format zlib1g-dev pkg-config doxygen libpcre2-dev)
 
 missing=()
 for package in "${packages[@]}"; do

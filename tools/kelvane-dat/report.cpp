@@ -63,6 +63,10 @@ int finish_output(int status) {
   return kExitArchiveError;
 }
 
+std::string error_code_text(const std::error_code& error) {
+  return error.message() + " (os error " + std::to_string(error.value()) + ")";
+}
+
 bool is_terminal(std::FILE* stream) {
   return capture == nullptr && ::isatty(::fileno(stream)) == 1;
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace kelvane_dat::cli {
 
@@ -17,6 +18,9 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitArchiveError = 1;
 // The command line was wrong, or the command refused to do what was asked.
 inline constexpr int kExitUsage = 2;
+// grep and diff, whose status 1 is a finding (no match, a difference), as grep and diff have it:
+// anything that went wrong, from a bad archive to a usage error.
+inline constexpr int kExitTrouble = 2;
 
 inline constexpr std::string_view kProgramName = "kelvane-dat";
 
@@ -57,5 +61,8 @@ class CapturedOutput {
   std::string out_;
   std::string err_;
 };
+
+// The system's reason for `error`, as the library words it: "<message> (os error N)".
+std::string error_code_text(const std::error_code& error);
 
 }  // namespace kelvane_dat::cli

@@ -12,8 +12,9 @@
 namespace kelvane_dat::cli {
 
 std::span<const Command> all_commands() {
-  static const Command commands[] = {info_command(), ls_command(), cat_command(), strings_command(),
-                                     verify_command()};
+  static const Command commands[] = {info_command(),    ls_command(),     cat_command(),
+                                     strings_command(), verify_command(), extract_command(),
+                                     diff_command(),    grep_command()};
   return commands;
 }
 

@@ -5,14 +5,9 @@
 #include "commands.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -22,22 +17,16 @@
 #include "kelvane_dat/endian.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "kelvane_dat/layout_check.hpp"
-#include "progress.hpp"
+#include "parallel_work.hpp"
 #include "report.hpp"
+#include "text_format.hpp"
 
 namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::size_t kMaxJobs = 256;
-
 constexpr std::string_view kPositionals[] = {"ARCHIVE"};
-constexpr OptionSyntax kOptions[] = {
-    {.name = "jobs",
-     .short_name = 'j',
-     .value_name = "N",
-     .help = "check N files at a time, on N threads sharing the open archive (default 1)"},
-};
+constexpr OptionSyntax kOptions[] = {kJobsOption};
 constexpr CommandSyntax kSyntax{
     .name = "verify",
     .summary = "read every file and decode every string table, reporting what fails",
@@ -127,43 +116,7 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   return outcome;
 }
 
-// Checks every id on `jobs` threads that share the archive handle (its reads are positioned, so
-// they need no lock) and returns the outcomes in the order of `ids`.
-std::vector<FileOutcome> check_all(const DatDatabase& archive,
-                                   const std::vector<std::uint32_t>& ids, std::size_t jobs) {
-  std::vector<FileOutcome> outcomes(ids.size());
-  std::atomic<std::size_t> next = 0;
-  std::atomic<std::size_t> done = 0;
-  std::mutex mutex;
-  std::condition_variable finished;
-  ProgressLine progress("verifying", ids.size());
-  {
-    std::vector<std::jthread> workers;
-    const std::size_t threads = std::max<std::size_t>(1, std::min(jobs, ids.size()));
-    for (std::size_t t = 0; t < threads; ++t) {
-      workers.emplace_back([&] {
-        for (std::size_t i = next++; i < ids.size(); i = next++) {
-          outcomes[i] = check_file(archive, ids[i]);
-          if (++done == ids.size()) {
-            const std::lock_guard lock(mutex);
-            finished.notify_all();
-          }
-        }
-      });
-    }
-    if (progress.enabled()) {
-      std::unique_lock lock(mutex);
-      while (!finished.wait_for(lock, std::chrono::milliseconds(50),
-                                [&] { return done == ids.size(); })) {
-        progress.update(done);
-      }
-    }
-  }
-  progress.clear();
-  return outcomes;
-}
-
-// Every file, ascending, but those whose chains ran into bytes already claimed: reading them would
+// Every file in storage order, but those whose chains ran into bytes already claimed: reading them would
 // read those bytes again, and in a crafted archive that multiplies the work without bound.
 std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const ArchiveLayout& layout) {
   std::unordered_set<std::uint32_t> overlapping;
@@ -175,19 +128,9 @@ std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const Archive
   return ids;
 }
 
-std::string counted(std::uint64_t count, std::string_view one, std::string_view many = {}) {
-  std::string text = std::to_string(count) + " ";
-  if (count == 1) return text.append(one);
-  return many.empty() ? text.append(one).append("s") : text.append(many);
-}
-
 int run(const ParsedArguments& args) {
-  std::size_t jobs = 1;
-  if (const std::optional<std::string> value = args.value("jobs")) {
-    const std::expected<std::size_t, std::string> count = parse_count(*value, kMaxJobs);
-    if (!count) return usage_error(kSyntax.name, "--jobs: " + count.error());
-    jobs = *count;
-  }
+  const std::expected<std::size_t, std::string> jobs = jobs_option(args);
+  if (!jobs) return usage_error(kSyntax.name, jobs.error());
   const std::string& path = args.positionals()[0];
   const std::optional<DatDatabase> archive = open_archive(path);
   if (!archive) return kExitArchiveError;
@@ -200,7 +143,9 @@ int run(const ParsedArguments& args) {
   // Read in the order the chains lie in the file, so a cold archive streams from the disk; the
   // failures are still reported in id order.
   const std::vector<std::uint32_t> ids = ids_to_read(*archive, *layout);
-  const std::vector<FileOutcome> outcomes = check_all(*archive, ids, jobs);
+  std::vector<FileOutcome> outcomes(ids.size());
+  for_each_in_parallel(ids.size(), *jobs, "verifying",
+                       [&](std::size_t i) { outcomes[i] = check_file(*archive, ids[i]); });
   std::uint64_t bytes = 0;
   std::size_t tables = 0;
   std::size_t entries = 0;

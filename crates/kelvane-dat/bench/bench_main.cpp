@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
   register_text_benchmarks();
   register_open_benchmarks();
   register_check_program_benchmarks();
+  register_tool_benchmarks();
 
   FigureReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -13,6 +13,7 @@ void register_decompress_benchmarks();
 void register_text_benchmarks();
 void register_open_benchmarks();
 void register_check_program_benchmarks();
+void register_tool_benchmarks();
 
 // Ends the run: a benchmark's input could not be made.
 [[noreturn]] void fail(const std::string& message);
