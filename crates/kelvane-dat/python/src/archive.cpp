@@ -39,7 +39,8 @@ FileEntry entry_of(const DatDatabase& database, const DatFileEntry& entry) {
 std::optional<DatFileType> type_named(const std::optional<std::string>& name) {
   if (!name) return std::nullopt;
   const std::optional<DatFileType> type = file_type_from_name(*name);
-  if (!type) throw py::value_error("unknown file type " + py::repr(py::str(*name)).cast<std::string>());
+  if (!type)
+    throw py::value_error("unknown file type " + py::repr(py::str(*name)).cast<std::string>());
   return type;
 }
 
@@ -120,12 +121,13 @@ void add_archive(py::module_& module) {
       .def("keys", [abc](py::object self) { return abc.attr("KeysView")(self); })
       .def("values", [abc](py::object self) { return abc.attr("ValuesView")(self); })
       .def("items", [abc](py::object self) { return abc.attr("ItemsView")(self); })
-      .def("ids",
-           [](const Archive& archive, const std::optional<std::string>& type) {
-             return archive.database()->ids(type_named(type));
-           },
-           py::kw_only(), py::arg("type") = py::none(),
-           "File ids in ascending order, all of them or those of one type (its name).")
+      .def(
+          "ids",
+          [](const Archive& archive, const std::optional<std::string>& type) {
+            return archive.database()->ids(type_named(type));
+          },
+          py::kw_only(), py::arg("type") = py::none(),
+          "File ids in ascending order, all of them or those of one type (its name).")
       .def("read", &read_file, py::arg("file_id"),
            "The file's bytes, expanded when it is stored compressed.")
       .def("string_table", &read_string_table, py::arg("file_id"),

@@ -18,17 +18,16 @@ PyObject* not_found_type = nullptr;
 }  // namespace
 
 void add_exceptions(py::module_& module) {
-  dat_error_type = PyErr_NewExceptionWithDoc(
-      "kelvane_dat.DatError", "An archive could not be read; the text says why.", PyExc_Exception,
-      nullptr);
+  dat_error_type = PyErr_NewExceptionWithDoc("kelvane_dat.DatError",
+                                             "An archive could not be read; the text says why.",
+                                             PyExc_Exception, nullptr);
   if (dat_error_type == nullptr) throw py::error_already_set();
   const py::tuple bases = py::make_tuple(py::handle(dat_error_type), py::handle(PyExc_KeyError));
   not_found_type = PyErr_NewExceptionWithDoc(
       "kelvane_dat.NotFound", "The archive has no file with that id.", bases.ptr(), nullptr);
   if (not_found_type == nullptr) throw py::error_already_set();
   // KeyError's str() is the repr of its argument; a NotFound reads like every other DatError.
-  py::handle(not_found_type).attr("__str__") =
-      py::handle(PyExc_BaseException).attr("__str__");
+  py::handle(not_found_type).attr("__str__") = py::handle(PyExc_BaseException).attr("__str__");
   module.add_object("DatError", py::handle(dat_error_type));
   module.add_object("NotFound", py::handle(not_found_type));
 }
@@ -38,8 +37,8 @@ void raise_error(const DatError& error, py::handle path) {
       open_failure != nullptr && open_failure->source.kind() == IoError::Kind::Os) {
     const int code = open_failure->source.os_code();
     // OSError's constructor picks the subclass that matches the errno.
-    const py::object path_object = path ? py::reinterpret_borrow<py::object>(path)
-                                        : py::cast(open_failure->path);
+    const py::object path_object =
+        path ? py::reinterpret_borrow<py::object>(path) : py::cast(open_failure->path);
     const py::object exception =
         py::handle(PyExc_OSError)(code, system_error_message(code), path_object);
     PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(exception.ptr())), exception.ptr());

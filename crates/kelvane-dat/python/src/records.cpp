@@ -35,11 +35,12 @@ void add_records(py::module_& module) {
       .def_property_readonly("version", [](const FileEntry& file) { return file.entry.version; })
       .def_property_readonly("bit_flags",
                              [](const FileEntry& file) { return file.entry.bit_flags; })
-      .def_property_readonly("type",
-                             [](const FileEntry& file) { return std::string(to_string(file.type)); })
+      .def_property_readonly(
+          "type", [](const FileEntry& file) { return std::string(to_string(file.type)); })
       .def("__repr__", [](const FileEntry& file) {
-        return "FileEntry(id=" + hex0x8(file.entry.id) + ", type=" +
-               std::string(to_string(file.type)) + ", offset=" + hex0x8(file.entry.offset) +
+        return "FileEntry(id=" + hex0x8(file.entry.id) +
+               ", type=" + std::string(to_string(file.type)) +
+               ", offset=" + hex0x8(file.entry.offset) +
                ", size=" + std::to_string(file.entry.size) +
                ", compressed=" + (file.entry.is_compressed() ? "True" : "False") + ")";
       });
