@@ -18,7 +18,7 @@ fi
 
 ./scripts/install-deps.sh
 cmake --preset bench -DKELVANE_BUILD_PYTHON=ON -DPython_EXECUTABLE=/usr/bin/python3 >/dev/null
-cmake --build build/bench --target fetch_baseline _kelvane_dat
+cmake --build --preset bench --target fetch_baseline _kelvane_dat
 
 data=build/bench/bench-data
 if [ "$keep_data" -eq 0 ]; then

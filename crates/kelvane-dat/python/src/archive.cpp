@@ -45,7 +45,9 @@ std::optional<DatFileType> type_named(const std::optional<std::string>& name) {
 }
 
 Archive open_archive(const py::object& path) {
-  const auto native_path = path.cast<std::filesystem::path>();
+  // os.fspath raises the TypeError Python's own functions raise for a path of the wrong type.
+  const auto native_path =
+      py::module_::import("os").attr("fspath")(path).cast<std::filesystem::path>();
   Result<DatDatabase> database = [&] {
     py::gil_scoped_release unlocked;
     return DatDatabase::open(native_path);

@@ -1,3 +1,4 @@
+import contextlib
 import errno
 import random
 from pathlib import Path
@@ -29,6 +30,8 @@ def test_open_failure_is_the_oserror_of_its_errno(tmp_path: Path) -> None:
     with pytest.raises(FileNotFoundError) as raised:
         kelvane_dat.open(missing)
     assert raised.value.errno == errno.ENOENT and raised.value.filename == missing
+    with pytest.raises(TypeError):
+        kelvane_dat.open(None)  # type: ignore[arg-type]
 
 
 @pytest.mark.parametrize(
@@ -65,15 +68,10 @@ def test_scrambled_archive_reads_or_raises(sample_archive: Path, tmp_path: Path,
         image[scramble.randrange(0x140, len(image))] = scramble.randrange(256)
     path = tmp_path / "scrambled.dat"
     path.write_bytes(image)
-    try:
-        with kelvane_dat.open(path) as dat:
-            for file_id in dat.ids(type="StringTable"):
-                try:
-                    dat.string_table(file_id)
-                except kelvane_dat.DatError:
-                    pass
-    except kelvane_dat.DatError:
-        pass
+    with contextlib.suppress(kelvane_dat.DatError), kelvane_dat.open(path) as dat:
+        for file_id in dat.ids(type="StringTable"):
+            with contextlib.suppress(kelvane_dat.DatError):
+                dat.string_table(file_id)
 
 
 def test_closed_archive_refuses_every_use(sample_archive: Path) -> None:
