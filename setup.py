@@ -39,6 +39,9 @@ class CMakeBuild(build_ext):
             "-DCMAKE_BUILD_TYPE=Release",
             "-DKELVANE_BUILD_PYTHON=ON",
             "-DKELVANE_BUILD_TESTS=OFF",
+            "-DKELVANE_BUILD_PROGRAMS=OFF",
+            # The extension carries the library inside it, so it needs no other file to load.
+            "-DBUILD_SHARED_LIBS=OFF",
             # The interpreter running pip, whichever it is (a venv's included).
             f"-DPython_EXECUTABLE={sys.executable}",
             f"-DCMAKE_LIBRARY_OUTPUT_DIRECTORY={extension_dir}",

@@ -30,7 +30,7 @@ int main() {
 
 check_cxx_source_compiles("${_kelvane_compat_probe}" KELVANE_STDLIB_CXX23_WORKS)
 if(NOT KELVANE_STDLIB_CXX23_WORKS)
-  set(_compat_dir "${CMAKE_BINARY_DIR}/stdlib-compat")
+  set(_compat_dir "${PROJECT_BINARY_DIR}/stdlib-compat")
   file(MAKE_DIRECTORY "${_compat_dir}")
 
   # Where the standard library's <expected> lives, from the compiler's own dependency list.

@@ -9,6 +9,7 @@
 
 #include "bench_registry.hpp"
 #include "detail/utf16.hpp"
+#include "detail/utf16_reference.hpp"
 #include "figures.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"

@@ -1,14 +1,19 @@
-# Installing the library: headers, the static library, a CMake package (namespace kelvane_dat::)
-# and a pkg-config file. Only the library is installed here; test support and the check program
-# stay in the build tree.
+# Installing the library: headers, the static or shared library, a CMake package (namespace
+# kelvane_dat::), a pkg-config file and the licence. Only the library is installed here (the
+# kelvane-dat tool installs itself); test support, the reference implementations and the check
+# program stay in the build tree.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(KELVANE_PACKAGE_DIR "${CMAKE_INSTALL_LIBDIR}/cmake/kelvane_dat")
 set(KELVANE_GENERATED_DIR "${CMAKE_CURRENT_BINARY_DIR}/generated")
 
+# A shared library installs as libkelvane_dat.so.X.Y.Z with its SONAME link libkelvane_dat.so.X and
+# the development link libkelvane_dat.so.
 install(TARGETS kelvane_dat EXPORT kelvane_datTargets
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
   INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
 install(DIRECTORY include/kelvane_dat "${KELVANE_GENERATED_DIR}/include/kelvane_dat"
   DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
@@ -16,6 +21,7 @@ install(DIRECTORY include/kelvane_dat "${KELVANE_GENERATED_DIR}/include/kelvane_
 install(EXPORT kelvane_datTargets
   NAMESPACE kelvane_dat::
   DESTINATION "${KELVANE_PACKAGE_DIR}")
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 
 configure_package_config_file(cmake/kelvane_datConfig.cmake.in
   "${KELVANE_GENERATED_DIR}/kelvane_datConfig.cmake"
@@ -41,6 +47,12 @@ else()
   set(KELVANE_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
   set(KELVANE_PC_LIBDIR "\${prefix}/${CMAKE_INSTALL_LIBDIR}")
   set(KELVANE_PC_INCLUDEDIR "\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}")
+endif()
+# What the library's users compile with: its include directory, and KELVANE_DAT_SHARED against the
+# shared library (kelvane_dat/export.hpp).
+set(KELVANE_PC_CFLAGS "-I\${includedir}")
+if(KELVANE_DAT_TYPE STREQUAL "SHARED_LIBRARY")
+  string(APPEND KELVANE_PC_CFLAGS " -DKELVANE_DAT_SHARED")
 endif()
 configure_file(cmake/kelvane_dat.pc.in "${KELVANE_GENERATED_DIR}/kelvane_dat.pc" @ONLY)
 install(FILES "${KELVANE_GENERATED_DIR}/kelvane_dat.pc"

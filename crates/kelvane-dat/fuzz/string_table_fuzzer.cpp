@@ -1,20 +1,21 @@
 // Decodes the input as a string table, and as a single UTF-16 text.
 //
-// Properties: the table reader agrees with the plain reference reader (reference_string_table.hpp)
-// on success, on the decoded table and on where it leaves the reader, failures included; a
-// successful read ends at or before the end of the data; the only failure is the plain
-// "failed to fill whole buffer"; asking for big-endian is refused at the reader's position without
-// reading. The text reader agrees with the reference in the same way.
+// Properties: the table reader agrees with the plain reference reader of the kelvane_dat_reference
+// target (src/detail/string_table_reference.hpp) on success, on the decoded table and on where it
+// leaves the reader, failures included; a successful read ends at or before the end of the data;
+// the only failure is the plain "failed to fill whole buffer"; asking for big-endian is refused at
+// the reader's position without reading. The text reader agrees with the reference in the same
+// way.
 
 #include <charconv>
 #include <cstdint>
 #include <iterator>
 #include <string>
 
+#include "detail/string_table_reference.hpp"
 #include "fuzz_check.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
-#include "reference_string_table.hpp"
 
 namespace {
 
@@ -41,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ByteCursor reader(bytes);
   const auto table = kelvane_dat::StringTable::read_le(reader);
-  const auto expected = kelvane_dat::fuzz::reference_read_string_table(bytes);
+  const auto expected = kelvane_dat::detail::read_string_table_reference(bytes);
   require(reader.position() <= size, "the reader never ends past the data");
   require(reader.position() == expected.position, "the reader ends where the reference does");
   require(table.has_value() == expected.value.has_value(),
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   ByteCursor text_reader(bytes);
   const auto text = kelvane_dat::read_utf16_pstring(text_reader);
-  const auto expected_text = kelvane_dat::fuzz::reference_read_text(bytes);
+  const auto expected_text = kelvane_dat::detail::read_utf16_pstring_reference(bytes);
   require(text_reader.position() == expected_text.position,
           "the text reader ends where the reference does");
   require(text.has_value() == expected_text.value.has_value(),

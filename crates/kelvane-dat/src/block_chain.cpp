@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 
-#include "detail/block_chain_reference.hpp"
+#include "detail/chain_walk.hpp"
+#include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat {
@@ -17,13 +18,13 @@ namespace {
 using detail::kPointerSize;
 
 // A positioned read costs as much as copying several kilobytes, so the walk reads ahead on the bet
-// that
-// a chain's next blocks follow each other in the file, as they do in freshly written archives: one
-// positioned read then serves many blocks, whose pointers and payloads are taken from memory. The
-// first window bets on the whole chain, up to kFirstWindow; each time the chain runs contiguously
-// off the end of a window the next one doubles, up to kMaxWindow; a jump elsewhere drops the bet
-// to one block, so a scattered chain costs one read per block and never reads much more than it
-// needs. A window never reaches past what the chain would still need were it contiguous.
+// that a chain's next blocks follow each other in the file, as they do in freshly written archives:
+// one positioned read then serves many blocks, whose pointers and payloads are taken from memory.
+// The first window bets on the whole chain, up to kFirstWindow; each time the chain runs
+// contiguously off the end of a window the next one doubles, up to kMaxWindow; a jump elsewhere
+// drops the bet to one block, so a scattered chain costs one read per block and never reads much
+// more than it needs. A window never reaches past what the chain would still need were it
+// contiguous.
 constexpr std::uint64_t kFirstWindow = 64 * 1024;
 constexpr std::uint64_t kMaxWindow = 256 * 1024;
 
@@ -73,13 +74,26 @@ class Window {
   std::size_t length_ = 0;
 };
 
+// Reads of a chain too long to keep go through a buffer of this size.
+constexpr std::size_t kDiscardChunk = 64 * 1024;
+
+DatError gathers_more_than_file(std::uint32_t offset, std::uint32_t size, ChainGeometry geometry) {
+  return DatError::corruption("block chain at offset " + hex0x8(offset) + " (block size " +
+                              std::to_string(geometry.block_size) + ") would gather " +
+                              std::to_string(size) + " bytes from a file of " +
+                              std::to_string(geometry.file_length) + " bytes");
+}
+
+// Walks a chain of at most the file's length into its result. Blocks without payload room allow
+// only a zero first pointer, so with those every block is taken the straightforward way.
 class FastWalk {
  public:
   FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size)
       : file_(file),
         block_size_(geometry.block_size),
         file_length_(geometry.file_length),
-        window_(static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))) {
+        window_(reads_ahead() ? static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))
+                              : 0) {
     result_.reserve(size);
   }
 
@@ -94,23 +108,22 @@ class FastWalk {
         if (!step) return std::unexpected(step.error());
         continue;
       }
-      const std::uint32_t next = load_le32(window_.at(current));
-      if (current > std::numeric_limits<std::uint32_t>::max() - kPointerSize) {
-        return std::unexpected(detail::payload_start_overflows(current, block_size_));
-      }
-      const std::uint32_t share =
-          next == 0 ? remaining : std::min(remaining, block_size_ - kPointerSize);
-      if (const auto read = append(std::uint64_t{current} + kPointerSize, share); !read) {
+      const auto step =
+          detail::chain_step(current, load_le32(window_.at(current)), remaining, block_size_);
+      if (!step) return std::unexpected(step.error());
+      if (const auto read = append(step->payload_start, step->share); !read) {
         return std::unexpected(read.error());
       }
-      remaining -= share;
+      remaining -= step->share;
       contiguous_next_ = std::uint64_t{current} + block_size_;
-      current = next;
+      current = step->next;
     }
     return std::move(result_);
   }
 
  private:
+  bool reads_ahead() const { return block_size_ > kPointerSize; }
+
   // The bytes a chain of `remaining` payload bytes spans from its current block if contiguous.
   std::uint64_t needed_span(std::uint64_t remaining) const {
     const std::uint64_t per_block = block_size_ - kPointerSize;
@@ -126,7 +139,7 @@ class FastWalk {
     } else {
       bet_ = block_size_;
     }
-    if (block >= file_length_) return false;
+    if (!reads_ahead() || block >= file_length_) return false;
     const std::uint64_t whole_blocks = std::max<std::uint64_t>(bet_ / block_size_, 1) * block_size_;
     const std::uint64_t length =
         std::min({needed_span(remaining), whole_blocks, std::uint64_t{window_.capacity()},
@@ -141,20 +154,16 @@ class FastWalk {
     if (const auto read = file_.read_exact_at_compat(pointer, current); !read) {
       return std::unexpected(read.error());
     }
-    const std::uint32_t next = load_le32(pointer);
-    if (current > std::numeric_limits<std::uint32_t>::max() - kPointerSize) {
-      return std::unexpected(detail::payload_start_overflows(current, block_size_));
-    }
-    const std::uint32_t share =
-        next == 0 ? remaining : std::min(remaining, block_size_ - kPointerSize);
-    if (const auto read = read_into_result(std::uint64_t{current} + kPointerSize, share); !read) {
+    const auto step = detail::chain_step(current, load_le32(pointer), remaining, block_size_);
+    if (!step) return std::unexpected(step.error());
+    if (const auto read = read_into_result(step->payload_start, step->share); !read) {
       return std::unexpected(read.error());
     }
-    remaining -= share;
+    remaining -= step->share;
     // Whatever follows, the next window bets on one block only.
     first_refill_ = false;
     contiguous_next_.reset();
-    current = next;
+    current = step->next;
     return {};
   }
 
@@ -189,12 +198,53 @@ class FastWalk {
 
 }  // namespace
 
+namespace detail {
+
+DatError no_payload_room(std::uint32_t block, std::uint32_t next, std::uint32_t block_size) {
+  return DatError::corruption("block at offset " + hex0x8(block) + " points to " + hex0x8(next) +
+                              " but block size " + std::to_string(block_size) +
+                              " leaves no room for payload");
+}
+
+DatError payload_start_overflows(std::uint32_t block, std::uint32_t block_size) {
+  return DatError::corruption("block at offset " + hex0x8(block) + " (block size " +
+                              std::to_string(block_size) +
+                              ") has no payload start within 32-bit offsets");
+}
+
+Result<std::vector<std::uint8_t>> walk_oversized_chain(PositionedReader file,
+                                                       ChainGeometry geometry, std::uint32_t offset,
+                                                       std::uint32_t size) {
+  // More bytes than the file holds: the walk either fails, and must fail exactly as it would with
+  // the result allocated, or succeeds only by reading some file bytes twice. Walk it keeping
+  // nothing to find out which. The scratch buffer is never empty, or a chunk would not progress.
+  std::vector<std::uint8_t> scratch(
+      static_cast<std::size_t>(std::clamp<std::uint64_t>(geometry.file_length, 1, kDiscardChunk)));
+  auto discard = [&](std::uint64_t at, std::uint32_t length,
+                     std::uint64_t) -> std::expected<void, IoError> {
+    std::uint64_t left = length;
+    while (left > 0) {
+      const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, scratch.size()));
+      if (const auto read = file.read_exact_at_compat(std::span(scratch).first(chunk), at); !read) {
+        return read;
+      }
+      at += chunk;
+      left -= chunk;
+    }
+    return {};
+  };
+  const auto walked = walk_chain(file, geometry.block_size, offset, size, discard, true);
+  if (!walked) return std::unexpected(walked.error());
+  return std::unexpected(gathers_more_than_file(offset, size, geometry));
+}
+
+}  // namespace detail
+
 Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
                                                    std::uint32_t offset, std::uint32_t size) {
-  // A size beyond the file is walked keeping nothing (see the header), and blocks without payload
-  // room allow only a zero first pointer: neither has anything to gain from reading ahead.
-  if (size == 0 || size > geometry.file_length || geometry.block_size <= kPointerSize) {
-    return detail::read_block_chain_reference(file, geometry, offset, size);
+  // A size beyond the file is walked keeping nothing (see the header).
+  if (size > geometry.file_length) {
+    return detail::walk_oversized_chain(file, geometry, offset, size);
   }
   return FastWalk(file, geometry, size).run(offset, size);
 }

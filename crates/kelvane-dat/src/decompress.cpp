@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "detail/decompress_reference.hpp"
+#include "detail/lrs_format.hpp"
 #include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat {
@@ -16,8 +16,12 @@ namespace {
 // checking each item against the ends; copies then move whole 8- or 16-byte chunks, reading up
 // to kReadSlack bytes past a group's items and writing up to kWriteSlack bytes past an item's
 // end, which later items overwrite or the final size cuts off.
-constexpr std::size_t kGroupInput = 17;
-constexpr std::size_t kGroupOutput = 8 * 17;
+using detail::kLrsFirstItemBit;
+using detail::kLrsGroupInput;
+using detail::kLrsGroupOutput;
+using detail::kLrsReferenceSize;
+using detail::lrs_distance;
+using detail::lrs_length;
 constexpr std::size_t kReadSlack = 8;
 constexpr std::size_t kWriteSlack = 32;
 
@@ -65,20 +69,20 @@ class Expander {
   // Whole groups while both ends are far. Returns false when the stream ended expansion (a zero
   // distance); true when an item needs the careful path.
   bool expand_groups() {
-    while (mask_ == 0 && static_cast<std::size_t>(in_end_ - in_) >= kGroupInput + kReadSlack &&
-           static_cast<std::size_t>(out_end_ - out_) >= kGroupOutput + kWriteSlack) {
+    while (mask_ == 0 && static_cast<std::size_t>(in_end_ - in_) >= kLrsGroupInput + kReadSlack &&
+           static_cast<std::size_t>(out_end_ - out_) >= kLrsGroupOutput + kWriteSlack) {
       flags_ = *in_++;
-      mask_ = 0x80;
+      mask_ = kLrsFirstItemBit;
       do {
         if ((flags_ & mask_) != 0) {
           const unsigned b0 = in_[0];
           const unsigned b1 = in_[1];
-          const std::size_t distance = b0 | ((b1 & 0xF0u) << 4);
+          const std::size_t distance = lrs_distance(b0, b1);
           if (distance == 0) return false;
           // Reaching before the first byte clamps byte by byte: left to the careful path.
           if (distance > produced()) return true;
-          const unsigned length = (b1 & 0x0Fu) + 2;
-          in_ += 2;
+          const unsigned length = lrs_length(b1);
+          in_ += kLrsReferenceSize;
           copy_reference(out_, distance, length);
           out_ += length;
           mask_ >>= 1;
@@ -103,15 +107,15 @@ class Expander {
     if (out_ == out_end_ || in_ == in_end_) return false;
     if (mask_ == 0) {
       flags_ = *in_++;
-      mask_ = 0x80;
+      mask_ = kLrsFirstItemBit;
     }
     if ((flags_ & mask_) != 0) {
-      if (in_end_ - in_ < 2) return false;
+      if (static_cast<std::size_t>(in_end_ - in_) < kLrsReferenceSize) return false;
       const unsigned b0 = in_[0];
       const unsigned b1 = in_[1];
-      in_ += 2;
-      const std::size_t distance = b0 | ((b1 & 0xF0u) << 4);
-      const unsigned length = (b1 & 0x0Fu) + 2;
+      in_ += kLrsReferenceSize;
+      const std::size_t distance = lrs_distance(b0, b1);
+      const unsigned length = lrs_length(b1);
       if (distance == 0 || out_ == out_begin_) return false;
       for (unsigned i = 0; i < length && out_ != out_end_; ++i) {
         // A distance reaching before the first byte is clamped to it, one byte at a time.

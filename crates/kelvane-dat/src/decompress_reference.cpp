@@ -1,5 +1,6 @@
 #include "detail/decompress_reference.hpp"
 
+#include "detail/lrs_format.hpp"
 #include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat::detail {
@@ -18,15 +19,15 @@ std::vector<std::uint8_t> decompress_lrs_reference(std::span<const std::uint8_t>
   while (out.size() < declared_size && pos < stream.size()) {
     if (mask == 0) {
       flags = stream[pos++];
-      mask = 0x80;
+      mask = kLrsFirstItemBit;
     }
     if ((flags & mask) != 0) {
-      if (pos + 1 >= stream.size()) break;
+      if (stream.size() - pos < kLrsReferenceSize) break;
       const unsigned b0 = stream[pos];
       const unsigned b1 = stream[pos + 1];
-      pos += 2;
-      const std::size_t distance = b0 | ((b1 & 0xF0u) << 4);
-      const unsigned length = (b1 & 0x0Fu) + 2;
+      pos += kLrsReferenceSize;
+      const std::size_t distance = lrs_distance(b0, b1);
+      const unsigned length = lrs_length(b1);
       // Distance 0 is the end marker. A reference with no output behind it has nothing to copy.
       if (distance == 0 || out.empty()) break;
       for (unsigned i = 0; i < length && out.size() < declared_size; ++i) {

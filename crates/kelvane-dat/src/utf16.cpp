@@ -65,25 +65,6 @@ CodePoint decode_at(const std::uint8_t* in, std::size_t i, std::size_t unit_coun
   return {kReplacementCharacter, 1};
 }
 
-char* put_utf8(char* out, char32_t c) {
-  if (c < 0x80) {
-    *out++ = static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out++ = static_cast<char>(0xC0 | (c >> 6));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *out++ = static_cast<char>(0xE0 | (c >> 12));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out++ = static_cast<char>(0xF0 | (c >> 18));
-    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return out;
-}
-
 // Writes units [from, unit_count) as UTF-8 at `out`, which has room for kMaxBytesPerUnit per
 // unit; returns the end of what was written.
 char* write_utf8(const std::uint8_t* in, std::size_t from, std::size_t unit_count, char* out) {
@@ -94,7 +75,7 @@ char* write_utf8(const std::uint8_t* in, std::size_t from, std::size_t unit_coun
     i = non_ascii;
     if (i == unit_count) return out;
     const CodePoint c = decode_at(in, i, unit_count);
-    out = put_utf8(out, c.value);
+    out = encode_utf8(c.value, out);
     i += c.units;
   }
 }

@@ -1,5 +1,6 @@
-#include "detail/utf16.hpp"
+#include "detail/utf16_reference.hpp"
 
+#include "detail/utf16.hpp"
 #include "detail/utf8.hpp"
 #include "kelvane_dat/endian.hpp"
 

@@ -1,10 +1,11 @@
 #pragma once
 
-// Little-endian reads from an in-memory byte sequence.
-//
-// Every read checks bounds. A read that cannot complete returns an IoError of the
-// unexpected-end-of-file kind and leaves the position where it was, so record readers can report
-// exactly which value ran out and rewind to a record's first byte.
+/// \file
+/// Little-endian reads from an in-memory byte sequence.
+///
+/// Every read checks bounds. A read that cannot complete returns an IoError of the
+/// unexpected-end-of-file kind and leaves the position where it was, so record readers can report
+/// exactly which value ran out and rewind to a record's first byte.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,25 +17,34 @@
 
 namespace kelvane_dat {
 
+/// Reads little-endian values from a byte sequence it views but does not own; the bytes must
+/// outlive the cursor.
 class KELVANE_DAT_EXPORT ByteCursor {
  public:
+  /// A cursor at the first of `data`.
   explicit ByteCursor(std::span<const std::uint8_t> data) noexcept : data_(data) {}
 
+  /// The offset of the next byte to read, from the start of the data.
   std::uint64_t position() const noexcept { return pos_; }
-  // Any position is accepted; reads past the end fail.
+  /// Any position is accepted; reads past the end fail.
   void seek(std::uint64_t position) noexcept { pos_ = position; }
+  /// The length of the whole data.
   std::size_t size() const noexcept { return data_.size(); }
+  /// The bytes from the position to the end (0 when the position is past it).
   std::size_t remaining() const noexcept { return pos_ < data_.size() ? data_.size() - pos_ : 0; }
+  /// The whole data, whatever the position.
   std::span<const std::uint8_t> data() const noexcept { return data_; }
 
-  // "failed to fill whole buffer" when cut short.
+  /// One unsigned 8-bit value; "failed to fill whole buffer" when cut short.
   [[nodiscard]] std::expected<std::uint8_t, IoError> read_u8() noexcept;
+  /// One unsigned 16-bit little-endian value; "failed to fill whole buffer" when cut short.
   [[nodiscard]] std::expected<std::uint16_t, IoError> read_u16() noexcept;
+  /// One unsigned 32-bit little-endian value; "failed to fill whole buffer" when cut short.
   [[nodiscard]] std::expected<std::uint32_t, IoError> read_u32() noexcept;
-  // A run of exactly `count` bytes, viewed in place; "not enough bytes in reader" when cut short.
+  /// A run of exactly `count` bytes, viewed in place; "not enough bytes in reader" when cut short.
   [[nodiscard]] std::expected<std::span<const std::uint8_t>, IoError> read_bytes(
       std::size_t count) noexcept;
-  // Copies exactly buffer.size() bytes; "not enough bytes in reader" when cut short.
+  /// Copies exactly buffer.size() bytes; "not enough bytes in reader" when cut short.
   [[nodiscard]] std::expected<void, IoError> read_bytes_into(
       std::span<std::uint8_t> buffer) noexcept;
 

@@ -18,67 +18,72 @@
 
 namespace kelvane_dat {
 
-// An open archive: its header, its whole directory and the open file.
-//
-// The directory is read eagerly at open, file contents lazily: every get_file reads the file again
-// and nothing is cached. A handle exists only fully opened and never changes afterwards; all reads
-// are positioned reads, so one handle may serve several threads at once. Movable, not copyable;
-// destroying it closes the file.
+/// An open archive: its header, its whole directory and the open file.
+///
+/// The directory is read eagerly at open, file contents lazily: every get_file reads the file again
+/// and nothing is cached. A handle exists only fully opened and never changes afterwards; all reads
+/// are positioned reads, so one handle may serve several threads at once. Movable, not copyable;
+/// destroying it closes the file.
 class KELVANE_DAT_EXPORT DatDatabase {
  public:
-  // A directory node: 62 child offsets, an entry count and room for 61 entries.
+  /// A directory node: 62 child offsets, an entry count and room for 61 entries.
   static constexpr std::size_t kBranchCount = 62;
+  /// The entries a directory node has room for.
   static constexpr std::size_t kMaxEntries = 61;
+  /// The bytes a directory node takes in its chain: the child offsets, the count and the entries.
   static constexpr std::uint32_t kNodeSize = 1716;
-  // Bounds for hostile directories. Real trees are a handful of levels deep; a legitimate tree
-  // reads each node once and no two nodes share a byte of the file.
+  /// Bounds for hostile directories. Real trees are a handful of levels deep; a legitimate tree
+  /// reads each node once and no two nodes share a byte of the file.
   static constexpr std::size_t kMaxDirectoryDepth = 64;
 
-  // Opens the archive at `path`, decodes its header (not validated) and reads the whole directory.
-  // On any failure the file is closed and no handle exists. Failures: PathError (the path as
-  // given) when the file cannot be opened, BinRead when the header cannot be decoded, Io when a
-  // directory node cannot be read, BinRead when a node's entries overrun it, Corruption for a
-  // directory that loops, nests deeper than kMaxDirectoryDepth or needs more node reads than the
-  // file has runs of 1720 bytes (a node and one block pointer), or 64 in a smaller file.
+  /// Opens the archive at `path`, decodes its header (not validated) and reads the whole directory.
+  /// On any failure the file is closed and no handle exists. Failures: PathError (the path as
+  /// given) when the file cannot be opened, BinRead when the header cannot be decoded, Io when a
+  /// directory node cannot be read, BinRead when a node's entries overrun it, Corruption for a
+  /// directory that loops, nests deeper than kMaxDirectoryDepth or needs more node reads than the
+  /// file has runs of 1720 bytes (a node and one block pointer), or 64 in a smaller file.
   [[nodiscard]] static Result<DatDatabase> open(const std::filesystem::path& path);
 
+  /// Takes over the open file of `other`, which is left without one.
   DatDatabase(DatDatabase&&) noexcept = default;
+  /// Closes this handle's file and takes over the open file of `other`.
   DatDatabase& operator=(DatDatabase&&) noexcept = default;
   DatDatabase(const DatDatabase&) = delete;
   DatDatabase& operator=(const DatDatabase&) = delete;
 
-  // The decoded header, as read at open.
+  /// The decoded header, as read at open.
   const DatHeader& header() const noexcept { return header_; }
-  // Every entry of the directory, keyed by file id, in no particular order. Where an id occurs
-  // more than once the entry met last in the pre-order walk wins.
+  /// Every entry of the directory, keyed by file id, in no particular order. Where an id occurs
+  /// more than once the entry met last in the pre-order walk wins.
   const std::unordered_map<std::uint32_t, DatFileEntry>& files() const noexcept { return files_; }
-  // The entry of file `id`, or nullptr when the directory has none.
+  /// The entry of file `id`, or nullptr when the directory has none.
   const DatFileEntry* find(std::uint32_t id) const noexcept;
+  /// The kind of archive the header describes (DatHeader::dat_kind).
   DatKind dat_kind() const noexcept { return header_.dat_kind(); }
-  // What file `id` holds, as an archive of this kind means its ids.
+  /// What file `id` holds, as an archive of this kind means its ids.
   DatFileType file_type(std::uint32_t id) const noexcept { return from_id_in_dat(id, dat_kind()); }
 
-  // The ids of every file, or of the files of one type, ascending.
+  /// The ids of every file, or of the files of one type, ascending.
   std::vector<std::uint32_t> ids(std::optional<DatFileType> type = std::nullopt) const;
-  // The same ids in the order their chains start in the file (ties by id), so that reading many
-  // files one after the other moves through the archive instead of seeking back and forth.
+  /// The same ids in the order their chains start in the file (ties by id), so that reading many
+  /// files one after the other moves through the archive instead of seeking back and forth.
   std::vector<std::uint32_t> ids_in_storage_order(
       std::optional<DatFileType> type = std::nullopt) const;
 
-  // The file's bytes, expanded when its entry is compressed. NotFound for an unknown id.
+  /// The file's bytes, expanded when its entry is compressed. NotFound for an unknown id.
   [[nodiscard]] Result<std::vector<std::uint8_t>> get_file(std::uint32_t id) const;
-  // The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
-  // bytes are not a string table. Bytes after the table are not looked at.
+  /// The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
+  /// bytes are not a string table. Bytes after the table are not looked at.
   [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;
-  // The chain walk (see read_block_chain) over this archive's file and block size.
+  /// The chain walk (see read_block_chain) over this archive's file and block size.
   [[nodiscard]] Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset,
                                                                  std::uint32_t size) const;
 
  private:
   DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length);
 
-  // The steps of opening: walk the tree from the header's root offset, depth first in pre-order,
-  // children in slot order.
+  /// The steps of opening: walk the tree from the header's root offset, depth first in pre-order,
+  /// children in slot order.
   Result<void> read_directory();
   Result<void> read_node(std::uint32_t offset);
 

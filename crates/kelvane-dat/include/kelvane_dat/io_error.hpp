@@ -8,29 +8,34 @@
 
 namespace kelvane_dat {
 
-// An operating-system I/O failure, or a read that found the data ended early.
-//
-// Display text: the system's message plus " (os error N)" for an OS error, the fixed message for an
-// unexpected end of data. Debug text: "Os { code: 2, kind: NotFound, message: \"No such file or
-// directory\" }" or "Error { kind: UnexpectedEof, message: \"failed to fill whole buffer\" }".
+/// An operating-system I/O failure, or a read that found the data ended early.
+///
+/// Display text: the system's message plus " (os error N)" for an OS error, the fixed message for
+/// an unexpected end of data. Debug text: "Os { code: 2, kind: NotFound, message: \"No such file or
+/// directory\" }" or "Error { kind: UnexpectedEof, message: \"failed to fill whole buffer\" }".
 class KELVANE_DAT_EXPORT IoError {
  public:
+  /// An operating-system error (errno) or data that ended early.
   enum class Kind : std::uint8_t { Os, UnexpectedEof };
 
-  // `code` is an errno value.
+  /// `code` is an errno value.
   static IoError from_errno(int code);
-  // A fixed-width value (8, 16 or 32 bits) or a positioned read was cut short.
+  /// A fixed-width value (8, 16 or 32 bits) or a positioned read was cut short.
   static IoError fill_whole_buffer();
-  // A run of a fixed number of bytes was cut short.
+  /// A run of a fixed number of bytes was cut short.
   static IoError not_enough_bytes();
 
+  /// Which of the two this is.
   Kind kind() const noexcept { return kind_; }
-  // The errno value for Kind::Os, 0 otherwise.
+  /// The errno value for Kind::Os, 0 otherwise.
   int os_code() const noexcept { return os_code_; }
 
+  /// The display text (see the class).
   std::string to_string() const;
+  /// The debug text (see the class).
   std::string debug_string() const;
 
+  /// Kind, code and message alike.
   friend bool operator==(const IoError&, const IoError&) = default;
 
  private:
@@ -39,14 +44,15 @@ class KELVANE_DAT_EXPORT IoError {
 
   Kind kind_;
   int os_code_;
-  // Static text; only meaningful for Kind::UnexpectedEof.
+  /// Static text; only meaningful for Kind::UnexpectedEof.
   const char* eof_message_;
 };
 
+/// Writes the error's to_string().
 KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, const IoError& error);
-// The name of the error kind an errno value maps to ("NotFound", "PermissionDenied", ...).
+/// The name of the error kind an errno value maps to ("NotFound", "PermissionDenied", ...).
 KELVANE_DAT_EXPORT const char* io_error_kind_name(int errno_value);
-// Thread-safe strerror.
+/// Thread-safe strerror.
 KELVANE_DAT_EXPORT std::string system_error_message(int errno_value);
 
 }  // namespace kelvane_dat

@@ -1,9 +1,10 @@
 #pragma once
 
-// Everything a program needs to read archives, for programs that would rather include one header:
-// the archive handle and its records, the errors, file types and string tables, the record readers
-// and the version. Helpers the library uses internally (endian loads, the chain walk and its reader
-// view, the file layer, text helpers) have headers of their own and are not included here.
+/// \file
+/// Everything a program needs to read archives, for programs that would rather include one header:
+/// the archive handle and its records, the errors, file types and string tables, the record readers
+/// and the version. Helpers the library uses internally (endian loads, the chain walk and its
+/// reader view, the file layer, text helpers) have headers of their own and are not included here.
 
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/dat_database.hpp"
@@ -18,3 +19,7 @@
 #include "kelvane_dat/packed_int.hpp"
 #include "kelvane_dat/read_error.hpp"
 #include "kelvane_dat/version.hpp"
+
+/// \namespace kelvane_dat
+/// The library: the archive handle DatDatabase and its records, the errors (DatError, Result),
+/// file types, string tables and the record readers.

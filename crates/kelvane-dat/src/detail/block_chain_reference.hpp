@@ -1,9 +1,7 @@
 #pragma once
 
-// The straightforward chain walk, two positioned reads per block, and the errors both walks share.
-//
-// read_block_chain keeps a faster walk that reads ahead; this one is the definition it is tested
-// against, and it still serves chains whose size exceeds the file, which it walks keeping nothing.
+// The reference chain walk, which read_block_chain is tested against. Part of the
+// kelvane_dat_reference target, not of the shipped library.
 
 #include <cstdint>
 #include <vector>
@@ -13,16 +11,12 @@
 
 namespace kelvane_dat::detail {
 
-inline constexpr std::uint32_t kPointerSize = 4;
-
 // Same contract as read_block_chain. Reads, in order: each visited block's pointer, then its share
-// of the payload; a zero pointer is followed by one read of everything still missing.
+// of the payload; a zero pointer is followed by one read of everything still missing. A `size`
+// beyond the file's length goes to the library's own walk_oversized_chain (detail/chain_walk.hpp).
 Result<std::vector<std::uint8_t>> read_block_chain_reference(PositionedReader file,
                                                              ChainGeometry geometry,
                                                              std::uint32_t offset,
                                                              std::uint32_t size);
-
-DatError no_payload_room(std::uint32_t block, std::uint32_t next, std::uint32_t block_size);
-DatError payload_start_overflows(std::uint32_t block, std::uint32_t block_size);
 
 }  // namespace kelvane_dat::detail

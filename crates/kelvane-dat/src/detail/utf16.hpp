@@ -20,7 +20,4 @@ constexpr bool is_trail_surrogate(std::uint16_t unit) { return unit >= 0xDC00 &&
 // exactly rather than grown.
 std::string utf16le_to_utf8_lossy(std::span<const std::uint8_t> bytes);
 
-// One unit at a time: the definition the fast decoder is tested against.
-std::string utf16le_to_utf8_lossy_reference(std::span<const std::uint8_t> bytes);
-
 }  // namespace kelvane_dat::detail

@@ -25,7 +25,7 @@ std::uint8_t LrsTokenWriter::next_item_bit() {
   if (next_bit_ == 0) {
     flag_index_ = out_.size();
     out_.push_back(0);
-    next_bit_ = 0x80;
+    next_bit_ = detail::kLrsFirstItemBit;
   }
   const std::uint8_t bit = next_bit_;
   next_bit_ = static_cast<std::uint8_t>(next_bit_ >> 1);
@@ -52,8 +52,8 @@ LrsTokenWriter& LrsTokenWriter::reference(std::uint32_t distance, std::uint32_t 
   if (distance > kMaxDistance || length < kMinLength || length > kMaxLength) std::abort();
   const std::uint8_t bit = next_item_bit();
   out_[flag_index_] = static_cast<std::uint8_t>(out_[flag_index_] | bit);
-  out_.push_back(static_cast<std::uint8_t>(distance & 0xFF));
-  out_.push_back(static_cast<std::uint8_t>(((distance >> 4) & 0xF0) | (length - kMinLength)));
+  out_.push_back(detail::lrs_reference_b0(distance));
+  out_.push_back(detail::lrs_reference_b1(distance, length));
   return *this;
 }
 

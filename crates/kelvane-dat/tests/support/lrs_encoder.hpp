@@ -3,22 +3,23 @@
 // Writing compressed payloads, for tests: a real encoder whose output decompress_lrs expands back
 // to its input, and a token writer for hand-made streams.
 //
-// Payload layout: 4-byte little-endian declared size, then groups of up to eight items, each group
-// led by a flag byte whose bits (0x80 first) mark back-references.
+// Payload layout: src/detail/lrs_format.hpp, shared with the library.
 
 #include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "detail/lrs_format.hpp"
+
 namespace kelvane_dat::test_support {
 
 // Assembles a payload item by item, placing flag bytes and their bits.
 class LrsTokenWriter {
  public:
-  static constexpr std::uint32_t kMaxDistance = 4095;
-  static constexpr std::uint32_t kMinLength = 2;
-  static constexpr std::uint32_t kMaxLength = 17;
+  static constexpr std::uint32_t kMaxDistance = detail::kLrsMaxDistance;
+  static constexpr std::uint32_t kMinLength = detail::kLrsMinLength;
+  static constexpr std::uint32_t kMaxLength = detail::kLrsMaxLength;
 
   explicit LrsTokenWriter(std::uint32_t declared_size);
 

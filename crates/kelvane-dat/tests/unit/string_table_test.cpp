@@ -2,17 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <expected>
 #include <initializer_list>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "kelvane_dat/byte_cursor.hpp"
+#include "largest_allocation.hpp"
 
 namespace kelvane_dat {
 namespace {
@@ -21,16 +19,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 const ReadError kFillWholeBuffer = ReadError(IoError::fill_whole_buffer());
 
-// The largest single request seen by the replacement operator new at the end of this file. Counts
-// in hostile input must not size any allocation, so the tests for them bound this.
-std::atomic<std::size_t> largest_allocation{0};
-
-template <class Decode>
-std::size_t largest_allocation_during(Decode&& decode) {
-  largest_allocation.store(0);
-  decode();
-  return largest_allocation.load();
-}
+// Counts in hostile input must not size any allocation, so the tests for them bound the largest
+// request made while decoding (largest_allocation.hpp).
+using test_support::largest_allocation_during;
 
 // Far above anything a few dozen input bytes justify, far below a count-sized reservation.
 constexpr std::size_t kAllocationBound = 4096;
@@ -407,18 +398,3 @@ TEST(Utf16PString, HugeLengthFailsAtFirstMissingUnit) {
 
 }  // namespace
 }  // namespace kelvane_dat
-
-// Replaces the global allocator for this test binary only, to record request sizes. The array,
-// nothrow and sized forms all route through these.
-void* operator new(std::size_t size) {
-  std::size_t seen = kelvane_dat::largest_allocation.load(std::memory_order_relaxed);
-  while (size > seen && !kelvane_dat::largest_allocation.compare_exchange_weak(seen, size)) {
-  }
-  if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-  throw std::bad_alloc();
-}
-
-// Out of line: inlined into a caller, GCC pairs the free() with that caller's operator new and
-// reports a mismatch.
-[[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
-[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }

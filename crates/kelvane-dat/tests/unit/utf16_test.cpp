@@ -2,6 +2,7 @@
 // decodes one unit at a time. They must agree on every text, valid or not.
 
 #include "detail/utf16.hpp"
+#include "detail/utf16_reference.hpp"
 
 #include <gtest/gtest.h>
 

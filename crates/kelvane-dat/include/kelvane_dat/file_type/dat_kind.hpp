@@ -8,7 +8,7 @@
 
 namespace kelvane_dat {
 
-// The kind of an archive, derived from its header's marker, block size and dataset.
+/// The kind of an archive, derived from its header's marker, block size and dataset.
 enum class DatKind : std::uint8_t {
   Portal = 0,
   Cell = 1,
@@ -16,6 +16,7 @@ enum class DatKind : std::uint8_t {
   Unknown = 3,
 };
 
+/// The kind's name: "Portal", "Cell", "Local" or "Unknown".
 constexpr std::string_view to_string(DatKind kind) {
   switch (kind) {
     case DatKind::Portal:
@@ -30,8 +31,10 @@ constexpr std::string_view to_string(DatKind kind) {
   std::unreachable();
 }
 
+/// The kind's name, as debug output shows it.
 inline std::string debug_string(DatKind kind) { return std::string(to_string(kind)); }
 
+/// Writes the kind's name.
 inline std::ostream& operator<<(std::ostream& out, DatKind kind) { return out << to_string(kind); }
 
 }  // namespace kelvane_dat

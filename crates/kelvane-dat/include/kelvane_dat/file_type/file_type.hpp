@@ -1,11 +1,12 @@
 #pragma once
 
-// What a stored file holds, told from its 32-bit id.
-//
-// An id splits into a prefix (its top byte) and a low half (its bottom 16 bits). Portal and local
-// archives name the content by the prefix; cell archives name it by the low half (0xFFFF a
-// landblock, 0xFFFE its info, anything else non-zero an indoor cell), so the same id can mean
-// different things depending on the archive it comes from.
+/// \file
+/// What a stored file holds, told from its 32-bit id.
+///
+/// An id splits into a prefix (its top byte) and a low half (its bottom 16 bits). Portal and local
+/// archives name the content by the prefix; cell archives name it by the low half (0xFFFF a
+/// landblock, 0xFFFE its info, anything else non-zero an indoor cell), so the same id can mean
+/// different things depending on the archive it comes from.
 
 #include <cstdint>
 #include <optional>
@@ -20,7 +21,7 @@
 
 namespace kelvane_dat {
 
-// The value of each prefix type is its prefix, except Texture, which prefixes 0x06 and 0x07 share.
+/// The value of each prefix type is its prefix, except Texture, which prefixes 0x06 and 0x07 share.
 enum class DatFileType : std::uint32_t {
   Model = 1,
   SetupModel = 2,
@@ -63,7 +64,7 @@ enum class DatFileType : std::uint32_t {
   StringState = 65,
   BSPNodeType = 66,
   DatabaseProperties = 120,
-  // Kinds of data that exist outside the archives; no id classifies as these.
+  /// Kinds of data that exist outside the archives; no id classifies as these.
   Custom = 0xFFFFFF00,
   MotionKinematics = 0xFFFFFF01,
   Landblock = 254,
@@ -73,6 +74,7 @@ enum class DatFileType : std::uint32_t {
   Unknown = 0,
 };
 
+/// The type's name as declared, e.g. "StringTable".
 constexpr std::string_view to_string(DatFileType type) {
   switch (type) {
     case DatFileType::Model:
@@ -175,29 +177,30 @@ constexpr std::string_view to_string(DatFileType type) {
   std::unreachable();
 }
 
-// The variant's name, as debug output shows it.
+/// The variant's name, as debug output shows it.
 KELVANE_DAT_EXPORT std::string debug_string(DatFileType type);
+/// Writes the type's name.
 KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, DatFileType type);
 
-// Every type an id can classify as: the types the prefixes name in prefix order, then the cell and
-// special types, Unknown last. Custom and MotionKinematics are not among them.
+/// Every type an id can classify as: the types the prefixes name in prefix order, then the cell and
+/// special types, Unknown last. Custom and MotionKinematics are not among them.
 KELVANE_DAT_EXPORT std::span<const DatFileType> classifiable_file_types();
 
-// The classifiable type whose name (as to_string gives it) is `name`, compared without regard to
-// ASCII case; nothing for any other name.
+/// The classifiable type whose name (as to_string gives it) is `name`, compared without regard to
+/// ASCII case; nothing for any other name.
 KELVANE_DAT_EXPORT std::optional<DatFileType> file_type_from_name(std::string_view name);
 
-// The type a portal or local archive gives to ids with this top byte; Unknown for the prefixes
-// that name nothing.
+/// The type a portal or local archive gives to ids with this top byte; Unknown for the prefixes
+/// that name nothing.
 KELVANE_DAT_EXPORT DatFileType classify_portal_prefix(std::uint8_t prefix) noexcept;
 
-// Classifies an id without knowing its archive. The landblock low halves win over the prefix, so
-// 0x0600FFFF is a Landblock here although a portal archive calls it a Texture; an unrecognised
-// prefix with a non-zero low half is taken for an indoor cell.
+/// Classifies an id without knowing its archive. The landblock low halves win over the prefix, so
+/// 0x0600FFFF is a Landblock here although a portal archive calls it a Texture; an unrecognised
+/// prefix with a non-zero low half is taken for an indoor cell.
 KELVANE_DAT_EXPORT DatFileType from_id(std::uint32_t id) noexcept;
 
-// Classifies an id as the archive of kind `kind` means it. An archive of unknown kind falls back
-// to from_id.
+/// Classifies an id as the archive of kind `kind` means it. An archive of unknown kind falls back
+/// to from_id.
 KELVANE_DAT_EXPORT DatFileType from_id_in_dat(std::uint32_t id, DatKind kind) noexcept;
 
 }  // namespace kelvane_dat

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "detail/utf8.hpp"
+
 namespace case_runner::detail {
 namespace {
 
@@ -53,24 +55,6 @@ bool is_printable(char32_t c) {
   return (c & 0xFFFE) != 0xFFFE;  // U+xFFFE and U+xFFFF are non-characters in every plane
 }
 
-void append_utf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 void append_hex(std::string& out, unsigned value, bool upper, int min_digits) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, upper ? "%0*X" : "%0*x", min_digits, value);
@@ -105,7 +89,7 @@ void append_escaped(std::string& out, char32_t c, char quote) {
     append_hex(out, static_cast<unsigned>(c), false, 1);
     out += '}';
   } else {
-    append_utf8(out, c);
+    kelvane_dat::detail::append_utf8(out, c);
   }
 }
 

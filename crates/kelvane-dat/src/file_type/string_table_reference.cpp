@@ -1,9 +1,11 @@
-#include "reference_string_table.hpp"
+#include "detail/string_table_reference.hpp"
 
 #include <cstddef>
 #include <vector>
 
-namespace kelvane_dat::fuzz {
+#include "detail/utf16_reference.hpp"
+
+namespace kelvane_dat::detail {
 
 namespace {
 
@@ -49,50 +51,17 @@ class PlainReader {
   std::size_t position_ = 0;
 };
 
-void append_utf8(std::string& out, std::uint32_t code_point) {
-  auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
-  if (code_point < 0x80) {
-    put(code_point);
-  } else if (code_point < 0x800) {
-    put(0xC0 | code_point >> 6);
-    put(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    put(0xE0 | code_point >> 12);
-    put(0x80 | (code_point >> 6 & 0x3F));
-    put(0x80 | (code_point & 0x3F));
-  } else {
-    put(0xF0 | code_point >> 18);
-    put(0x80 | (code_point >> 12 & 0x3F));
-    put(0x80 | (code_point >> 6 & 0x3F));
-    put(0x80 | (code_point & 0x3F));
-  }
-}
-
 std::optional<std::string> read_text(PlainReader& reader) {
   std::uint32_t length = 0;
   if (!reader.read_packed(length)) return std::nullopt;
-  std::vector<std::uint32_t> units;
+  std::vector<std::uint8_t> units;
   for (std::uint32_t i = 0; i < length; ++i) {
     std::uint32_t unit = 0;
     if (!reader.read(2, unit)) return std::nullopt;
-    units.push_back(unit);
+    units.push_back(static_cast<std::uint8_t>(unit));
+    units.push_back(static_cast<std::uint8_t>(unit >> 8));
   }
-  std::string text;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const std::uint32_t unit = units[i];
-    const bool lead = unit >= 0xD800 && unit <= 0xDBFF;
-    const bool trail_follows =
-        i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
-    if (lead && trail_follows) {
-      append_utf8(text, 0x10000 + (unit - 0xD800) * 0x400 + (units[i + 1] - 0xDC00));
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      append_utf8(text, 0xFFFD);
-    } else {
-      append_utf8(text, unit);
-    }
-  }
-  return text;
+  return utf16le_to_utf8_lossy_reference(units);
 }
 
 std::optional<StringTableString> read_entry(PlainReader& reader) {
@@ -137,16 +106,16 @@ std::optional<StringTable> read_table(PlainReader& reader) {
 
 }  // namespace
 
-ReferenceOutcome<StringTable> reference_read_string_table(std::span<const std::uint8_t> bytes) {
+ReferenceOutcome<StringTable> read_string_table_reference(std::span<const std::uint8_t> bytes) {
   PlainReader reader(bytes);
   auto table = read_table(reader);
   return {std::move(table), reader.position()};
 }
 
-ReferenceOutcome<std::string> reference_read_text(std::span<const std::uint8_t> bytes) {
+ReferenceOutcome<std::string> read_utf16_pstring_reference(std::span<const std::uint8_t> bytes) {
   PlainReader reader(bytes);
   auto text = read_text(reader);
   return {std::move(text), reader.position()};
 }
 
-}  // namespace kelvane_dat::fuzz
+}  // namespace kelvane_dat::detail
