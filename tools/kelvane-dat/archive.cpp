@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "kelvane_dat/debug_format.hpp"
+#include "kelvane_dat/layout_check.hpp"
 #include "report.hpp"
+#include "text_format.hpp"
 
 namespace kelvane_dat::cli {
 
@@ -25,6 +27,20 @@ std::string error_text(const DatError& error) {
     return read_error->error.to_one_line_string();
   }
   return error.to_string();
+}
+
+bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
+                           const ParsedArguments& args) {
+  const Result<ArchiveLayout> layout = check_layout(archive);
+  if (!layout) {
+    report_error("check layout of " + path, error_text(layout.error()));
+    return false;
+  }
+  if (layout->overlaps.empty() || args.has(kAllowOverlapOption.name)) return true;
+  for (const LayoutOverlap& overlap : layout->overlaps) report_error("layout", overlap.to_string());
+  report_error("refuse " + path, counted(layout->overlaps.size(), "overlap") +
+                                     " between chains; --allow-overlap reads it anyway");
+  return false;
 }
 
 std::string id_text(std::uint32_t id) { return hex0x8(id); }

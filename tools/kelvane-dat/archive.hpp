@@ -38,6 +38,20 @@ inline constexpr OptionSyntax kTypeOption{
 // the known types.
 std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args);
 
+// --allow-overlap, for the commands that read every file and so refuse, by default, an archive
+// whose chains claim the same bytes (a crafted archive can make that work grow without bound).
+inline constexpr OptionSyntax kAllowOverlapOption{
+    .name = "allow-overlap",
+    .short_name = 0,
+    .value_name = "",
+    .help = "read the archive even when chains claim the same bytes"};
+
+// Runs the layout check of the archive at `path` for a command that reads every file. Unless
+// --allow-overlap was given, an archive with overlapping chains is refused: each overlap is
+// reported, then the refusal. False when refused or when the check itself failed (reported too).
+bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
+                           const ParsedArguments& args);
+
 // The string table stored as `id`, decoded; on failure reports "read ID" or "decode string table
 // ID" and returns nothing.
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id);

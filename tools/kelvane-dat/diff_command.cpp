@@ -22,6 +22,7 @@ constexpr int kExitDifferent = 1;
 constexpr std::string_view kPositionals[] = {"OLD", "NEW"};
 constexpr OptionSyntax kOptions[] = {
     kTypeOption,
+    kAllowOverlapOption,
     {.name = "json",
      .short_name = 0,
      .value_name = "",
@@ -44,7 +45,9 @@ constexpr CommandSyntax kSyntax{
         "--quick reads no file and compares the directory entries alone, so it takes seconds\n"
         "on archives of gigabytes, but it misses a file rewritten with the same size,\n"
         "compression, timestamp and version; its sizes are the stored ones and it lists no\n"
-        "string entries. With --json each change is one line:\n"
+        "string entries. An archive whose chains claim the same bytes is refused, naming the\n"
+        "overlaps, unless --allow-overlap is given (--quick reads no chain and does not check).\n"
+        "With --json each change is one line:\n"
         "  {\"id\": \"0x06001000\", \"type\": \"Texture\", \"change\": \"changed\", \"old_size\": "
         "10,\n"
         "   \"new_size\": 12}\n"
@@ -128,6 +131,11 @@ int run(const ParsedArguments& args) {
   if (!old_archive) return kExitTrouble;
   const std::optional<DatDatabase> new_archive = open_archive(new_path);
   if (!new_archive) return kExitTrouble;
+  // The quick check reads no file, so shared blocks cannot multiply its work.
+  if (!args.has("quick") && (!layout_allows_reading(*old_archive, old_path, args) ||
+                             !layout_allows_reading(*new_archive, new_path, args))) {
+    return kExitTrouble;
+  }
 
   const ArchiveDiff diff =
       diff_archives({*old_archive, old_path}, {*new_archive, new_path}, *only, args.has("quick"));

@@ -25,6 +25,7 @@ constexpr std::string_view kPositionals[] = {"ARCHIVE", "DIR"};
 constexpr OptionSyntax kOptions[] = {
     kTypeOption,
     kJobsOption,
+    kAllowOverlapOption,
     {.name = "force",
      .short_name = 'f',
      .value_name = "",
@@ -42,7 +43,9 @@ constexpr CommandSyntax kSyntax{
         "is not empty is refused unless --force is given. Files are read in the order they are\n"
         "stored. Each is written under a temporary name and renamed when complete. A file that\n"
         "cannot be read is reported and the others are still extracted; the exit status is then "
-        "1.\n",
+        "1.\n"
+        "An archive whose chains claim the same bytes is refused, naming the overlaps, unless\n"
+        "--allow-overlap is given.\n",
 };
 
 struct Failure {
@@ -81,6 +84,7 @@ int run(const ParsedArguments& args) {
   }
   const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
   if (!archive) return kExitArchiveError;
+  if (!layout_allows_reading(*archive, args.positionals()[0], args)) return kExitArchiveError;
   const std::expected<OutputDirectory, std::string> out = OutputDirectory::create(directory);
   if (!out) {
     report_error("create " + directory, out.error());

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "kelvane_dat/file_type/file_type.hpp"
+#include "support/archive_builder.hpp"
+#include "support/temp_file.hpp"
 #include "tool_fixture.hpp"
 
 namespace kelvane_dat::cli::testing {
@@ -89,6 +91,40 @@ TEST(ToolExtract, ReportsUnreadableFilesAndExtractsTheRest) {
   EXPECT_TRUE(run.out.starts_with("extracted " + std::to_string(readable) + " files")) << run.out;
   EXPECT_TRUE(run.out.ends_with(": 1 failure\n")) << run.out;
   EXPECT_EQ(files_under(scratch.path()), readable);
+}
+
+// Entries sharing one chain make reading every file cost entries times sizes, so the commands that
+// read every file refuse such an archive unless told otherwise; diff's quick check reads no chain.
+TEST(ToolExtract, OverlappingChainsAreRefusedUnlessAllowed) {
+  test_support::ArchiveBuilder builder(1024);
+  const DatFileEntry first = builder.store_file(0x06000001, std::vector<std::uint8_t>(3000, 0x41));
+  DatFileEntry sharer = first;
+  sharer.id = 0x06000002;
+  test_support::DirectoryNode root;
+  root.entries = {first, sharer};
+  builder.header.root_offset = builder.store_node(root);
+  const test_support::TempFile file(builder.finish(), "kelvane_tool_shared");
+  const std::string path = file.path().string();
+  const std::string refusal =
+      "kelvane-dat: layout: file 0x06000002 and file 0x06000001 both claim " +
+      std::string("1024 bytes at ") + hex(first.offset, "0x%08X") + "\nkelvane-dat: refuse " +
+      path + ": 1 overlap between chains; --allow-overlap reads it anyway\n";
+
+  const ScratchDirectory scratch;
+  const e2e::ProcessResult refused = run_tool({"extract", path, scratch.path().string()});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(refused.err, refusal);
+  EXPECT_EQ(files_under(scratch.path()), 0u);
+  const e2e::ProcessResult allowed =
+      run_tool({"extract", "--allow-overlap", path, scratch.path().string()});
+  EXPECT_EQ(allowed.exit_status, 0) << allowed.err;
+  EXPECT_EQ(files_under(scratch.path()), 2u);
+
+  const e2e::ProcessResult diff = run_tool({"diff", path, path});
+  EXPECT_EQ(diff.exit_status, 2);
+  EXPECT_EQ(diff.err, refusal);
+  EXPECT_EQ(run_tool({"diff", "--allow-overlap", path, path}).exit_status, 0);
+  EXPECT_EQ(run_tool({"diff", "--quick", path, path}).exit_status, 0);
 }
 
 TEST(ToolExtract, NeverWritesThroughALinkOutOfTheDirectory) {
