@@ -16,7 +16,7 @@ shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
   targets=(archive_open block_chain decompress_lrs read_compressed_u32 string_table
-           case_runner_options)
+           case_runner_options tool_commands)
 fi
 
 ./scripts/install-deps.sh
@@ -36,7 +36,7 @@ for target in "${targets[@]}"; do
   target_flags=()
   case "$target" in
     # Room for a header and several directory nodes.
-    archive_open) target_flags=(-max_len=12288) ;;
+    archive_open | tool_commands) target_flags=(-max_len=12288) ;;
   esac
 
   log="$build/logs/$target.log"

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, tests, benchmarks, fuzzers and the API reference need, when
-# any is missing.
+# Installs the Debian packages the build, tests, benchmarks, fuzzers, the API reference and the
+# Python module need, when any is missing. The Python packages serve Debian's own interpreter,
+# /usr/bin/python3.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
-          libclang-rt-14-dev clang-format zlib1g-dev pkg-config doxygen)
+          libclang-rt-14-dev clang-format zlib1g-dev pkg-config doxygen libpcre2-dev
+          pybind11-dev python3-dev python3-pytest python3-mypy python3-venv python3-setuptools
+          python3-pip)
 
 missing=()
 for package in "${packages[@]}"; do

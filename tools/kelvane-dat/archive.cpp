@@ -1,5 +1,7 @@
 #include "archive.hpp"
 
+#include <algorithm>
+
 #include "kelvane_dat/debug_format.hpp"
 #include "report.hpp"
 
@@ -26,5 +28,37 @@ std::string error_text(const DatError& error) {
 }
 
 std::string id_text(std::uint32_t id) { return hex0x8(id); }
+
+std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args) {
+  const std::optional<std::string> name = args.value(kTypeOption.name);
+  if (!name) return std::nullopt;
+  if (const std::optional<DatFileType> type = file_type_from_name(*name)) return type;
+  std::string names;
+  for (const DatFileType type : classifiable_file_types()) {
+    if (!names.empty()) names += ", ";
+    names += to_string(type);
+  }
+  return std::unexpected("unknown file type '" + *name + "'; the types are " + names);
+}
+
+std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id) {
+  Result<StringTable> table = archive.string_table(id);
+  if (!table) {
+    // Only decoding fails with a record error; everything else is the fetch's.
+    const bool decoding = table.error().is<DatError::BinRead>();
+    report_error((decoding ? "decode string table " : "read ") + id_text(id),
+                 error_text(table.error()));
+    return std::nullopt;
+  }
+  return std::move(*table);
+}
+
+std::vector<std::uint32_t> sorted_keys(const StringTable& table) {
+  std::vector<std::uint32_t> keys;
+  keys.reserve(table.strings.size());
+  for (const auto& [key, entry] : table.strings) keys.push_back(key);
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
 
 }  // namespace kelvane_dat::cli

@@ -4,15 +4,18 @@
 // the type of each file.
 
 #include <cstdint>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "command_line.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/error.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
+#include "kelvane_dat/file_type/string_table.hpp"
 
 namespace kelvane_dat::cli {
 
@@ -26,5 +29,20 @@ std::string error_text(const DatError& error);
 
 // "0x2300000A": how the tool shows ids.
 std::string id_text(std::uint32_t id);
+
+// --type, for each command that can keep to the files of one type.
+inline constexpr OptionSyntax kTypeOption{
+    .name = "type", .short_name = 't', .value_name = "NAME", .help = "only files of this type"};
+
+// The type --type names, in any case (nothing when absent), or the text of a usage error naming
+// the known types.
+std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args);
+
+// The string table stored as `id`, decoded; on failure reports "read ID" or "decode string table
+// ID" and returns nothing.
+std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id);
+
+// The keys of a table, ascending: the order every command shows entries in.
+std::vector<std::uint32_t> sorted_keys(const StringTable& table);
 
 }  // namespace kelvane_dat::cli

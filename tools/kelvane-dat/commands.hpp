@@ -19,6 +19,9 @@ Command ls_command();
 Command cat_command();
 Command strings_command();
 Command verify_command();
+Command extract_command();
+Command diff_command();
+Command grep_command();
 
 // Every subcommand, in the order the overview lists them.
 std::span<const Command> all_commands();

@@ -29,8 +29,9 @@ std::string option_cell(std::string_view long_name, char short_name, std::string
 }  // namespace
 
 std::string overview_help(std::span<const Command> commands) {
-  std::string text = "Usage: " + std::string(kProgramName) + " COMMAND [ARGS]\n\n" +
-                     "Looks inside Kelvane data archives.\n\nCommands:\n";
+  std::string text =
+      "Usage: " + std::string(kProgramName) + " COMMAND [ARGS]\n\n" +
+      "Looks inside Kelvane data archives, unpacks, compares and searches them.\n\nCommands:\n";
   Columns table({false, false});
   for (const Command& command : commands) {
     table.add_row({"  " + std::string(command.syntax->name), std::string(command.syntax->summary)});
@@ -46,7 +47,8 @@ std::string overview_help(std::span<const Command> commands) {
       std::string(kProgramName) +
       " COMMAND --help' for the arguments of a command. File ids are\n"
       "accepted in hexadecimal (0x2300000A) or decimal (587202570).\n"
-      "Exit status: 0 success, 1 archive error, 2 usage error.\n";
+      "Exit status: 0 success, 1 archive error, 2 usage error; diff and grep, like the\n"
+      "standard tools: 1 a difference or no match, 2 any trouble.\n";
   return text;
 }
 

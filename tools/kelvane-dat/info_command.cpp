@@ -1,5 +1,6 @@
-// kelvane-dat info ARCHIVE: what the header says and what the directory holds, per file type.
-// Only the header and the directory are read, so this is quick on any archive.
+// kelvane-dat info ARCHIVE: what the header says, how the file's bytes are shared out, and what the
+// directory holds, per file type. Only the header, the directory and block pointers are read, so
+// this is quick on any archive.
 
 #include "commands.hpp"
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "archive.hpp"
+#include "kelvane_dat/layout_check.hpp"
 #include "report.hpp"
 #include "text_format.hpp"
 
@@ -23,8 +25,11 @@ constexpr CommandSyntax kSyntax{
     .required_positionals = 1,
     .options = {},
     .details =
+        "Layout: the bytes the chains of files and of directory nodes claim (each block's\n"
+        "pointer and the payload it gives), the bytes nothing claims (free blocks, unused block\n"
+        "ends; the header's 0x190 bytes count in none), and the overlaps, which verify lists.\n"
         "The table of types counts the directory's entries; bytes are as stored, so a compressed\n"
-        "file counts with its compressed size. No file is read.\n",
+        "file counts with its compressed size. Only block pointers are read, no file.\n",
 };
 
 struct TypeTotals {
@@ -39,6 +44,15 @@ std::string header_text(const DatHeader& header) {
     fields.add_row({"  " + std::string(field.name), std::move(field.value)});
   }
   return fields.render();
+}
+
+std::string layout_text(const ArchiveLayout& layout) {
+  Columns rows({false, false});
+  rows.add_row({"  file bytes", std::to_string(layout.file_bytes)});
+  rows.add_row({"  directory bytes", std::to_string(layout.directory_bytes)});
+  rows.add_row({"  unclaimed bytes", std::to_string(layout.unclaimed_bytes)});
+  rows.add_row({"  overlaps", std::to_string(layout.overlaps.size())});
+  return rows.render();
 }
 
 std::string types_text(const DatDatabase& archive) {
@@ -74,13 +88,18 @@ int run(const ParsedArguments& args) {
   const std::string path = args.positionals()[0];
   const std::optional<DatDatabase> archive = open_archive(path);
   if (!archive) return kExitArchiveError;
+  const Result<ArchiveLayout> layout = check_layout(*archive);
+  if (!layout) {
+    report_error("check layout of " + path, error_text(layout.error()));
+    return kExitArchiveError;
+  }
   Columns summary({false, false});
   summary.add_row({"Archive:", path});
   summary.add_row({"Kind:", std::string(to_string(archive->dat_kind()))});
   summary.add_row({"Block size:", std::to_string(archive->header().block_size)});
   summary.add_row({"Files:", std::to_string(archive->files().size())});
-  write_out(summary.render() + "\nHeader:\n" + header_text(archive->header()) + "\n" +
-            types_text(*archive));
+  write_out(summary.render() + "\nHeader:\n" + header_text(archive->header()) + "\nLayout:\n" +
+            layout_text(*layout) + "\n" + types_text(*archive));
   return finish_output(kExitSuccess);
 }
 

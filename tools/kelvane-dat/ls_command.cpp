@@ -16,7 +16,7 @@ namespace {
 
 constexpr std::string_view kPositionals[] = {"ARCHIVE"};
 constexpr OptionSyntax kOptions[] = {
-    {.name = "type", .short_name = 't', .value_name = "NAME", .help = "only files of this type"},
+    kTypeOption,
     {.name = "long",
      .short_name = 'l',
      .value_name = "",
@@ -34,30 +34,15 @@ constexpr CommandSyntax kSyntax{
         "NAME is a type as the second column shows it (StringTable, Texture, ...), in any case.\n",
 };
 
-std::string known_type_names() {
-  std::string names;
-  for (const DatFileType type : classifiable_file_types()) {
-    if (!names.empty()) names += ", ";
-    names += to_string(type);
-  }
-  return names;
-}
-
 int run(const ParsedArguments& args) {
-  std::optional<DatFileType> only;
-  if (const std::optional<std::string> name = args.value("type")) {
-    only = file_type_from_name(*name);
-    if (!only) {
-      return usage_error(kSyntax.name,
-                         "unknown file type '" + *name + "'; the types are " + known_type_names());
-    }
-  }
+  const std::expected<std::optional<DatFileType>, std::string> only = type_option(args);
+  if (!only) return usage_error(kSyntax.name, only.error());
   const bool long_format = args.has("long");
   const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
   if (!archive) return kExitArchiveError;
 
   Columns table({false, false, true, false, false, true, true});
-  for (const std::uint32_t id : archive->ids(only)) {
+  for (const std::uint32_t id : archive->ids(*only)) {
     const DatFileType type = archive->file_type(id);
     const DatFileEntry& entry = *archive->find(id);
     std::vector<std::string> row = {id_text(id), std::string(to_string(type)),

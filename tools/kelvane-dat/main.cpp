@@ -1,4 +1,5 @@
-// kelvane-dat: looks inside Kelvane data archives (info, ls, cat, strings, verify).
+// kelvane-dat: looks inside Kelvane data archives (info, ls, cat, strings, verify),
+// unpacks, compares and searches them (extract, diff, grep).
 
 #include <string>
 #include <vector>

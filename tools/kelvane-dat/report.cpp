@@ -9,12 +9,20 @@
 
 namespace kelvane_dat::cli {
 
+namespace {
+
+thread_local CapturedOutput* capture = nullptr;
+
+}  // namespace
+
+CapturedOutput::CapturedOutput() { capture = this; }
+
+CapturedOutput::~CapturedOutput() { capture = nullptr; }
+
 void report_error(std::string_view what, std::string_view text) {
   std::string line(kProgramName);
   line.append(": ").append(what).append(": ").append(text).append("\n");
-  // Standard output may be buffered ahead; keep the two streams in the order things happened.
-  std::fflush(stdout);
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  write_err(line);
 }
 
 int usage_error(std::string_view command, std::string_view text) {
@@ -23,13 +31,30 @@ int usage_error(std::string_view command, std::string_view text) {
   line.append(": ").append(text).append("\nTry '").append(kProgramName);
   if (!command.empty()) line.append(" ").append(command);
   line.append(" --help' for more information.\n");
-  std::fwrite(line.data(), 1, line.size(), stderr);
+  write_err(line);
   return kExitUsage;
 }
 
-void write_out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+void write_out(std::string_view bytes) {
+  if (capture != nullptr) {
+    capture->out_.append(bytes);
+    return;
+  }
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+void write_err(std::string_view bytes) {
+  if (capture != nullptr) {
+    capture->err_.append(bytes);
+    return;
+  }
+  // Standard output may be buffered ahead; keep the two streams in the order things happened.
+  std::fflush(stdout);
+  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
+}
 
 int finish_output(int status) {
+  if (capture != nullptr) return status;
   errno = 0;
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
   const int error = errno;
@@ -38,6 +63,12 @@ int finish_output(int status) {
   return kExitArchiveError;
 }
 
-bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+std::string error_code_text(const std::error_code& error) {
+  return error.message() + " (os error " + std::to_string(error.value()) + ")";
+}
+
+bool is_terminal(std::FILE* stream) {
+  return capture == nullptr && ::isatty(::fileno(stream)) == 1;
+}
 
 }  // namespace kelvane_dat::cli

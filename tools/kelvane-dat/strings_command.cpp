@@ -39,14 +39,6 @@ constexpr CommandSyntax kSyntax{
         "Texts are UTF-8.\n",
 };
 
-std::vector<std::uint32_t> sorted_keys(const StringTable& table) {
-  std::vector<std::uint32_t> keys;
-  keys.reserve(table.strings.size());
-  for (const auto& [key, entry] : table.strings) keys.push_back(key);
-  std::sort(keys.begin(), keys.end());
-  return keys;
-}
-
 std::string variables_list(const std::vector<std::uint32_t>& variables) {
   std::string out = "[";
   for (std::size_t i = 0; i < variables.size(); ++i) {
@@ -58,12 +50,9 @@ std::string variables_list(const std::vector<std::uint32_t>& variables) {
 
 std::string entry_json(std::uint32_t table_id, std::uint32_t key, const StringTableString& entry) {
   std::string line = "{\"table\":\"" + id_text(table_id) + "\",\"key\":\"" + id_text(key) +
-                     "\",\"data_id\":\"" + id_text(entry.data_id) + "\",\"strings\":[";
-  for (std::size_t i = 0; i < entry.strings.size(); ++i) {
-    if (i > 0) line += ",";
-    line += json_string(entry.strings[i]);
-  }
-  return line + "],\"variables\":" + variables_list(entry.variables) + "}\n";
+                     "\",\"data_id\":\"" + id_text(entry.data_id) +
+                     "\",\"strings\":" + json_string_array(entry.strings);
+  return line + ",\"variables\":" + variables_list(entry.variables) + "}\n";
 }
 
 std::string entry_text(std::uint32_t key, const StringTableString& entry) {
@@ -93,14 +82,8 @@ std::string table_output(std::uint32_t id, const StringTable& table, bool json) 
 
 // Prints one table; false when it could not be read or decoded, which has been reported.
 bool print_table(const DatDatabase& archive, std::uint32_t id, bool json) {
-  const Result<StringTable> table = archive.string_table(id);
-  if (!table) {
-    // Only decoding fails with a record error; everything else is the fetch's.
-    const bool decoding = table.error().is<DatError::BinRead>();
-    report_error((decoding ? "decode string table " : "read ") + id_text(id),
-                 error_text(table.error()));
-    return false;
-  }
+  const std::optional<StringTable> table = load_string_table(archive, id);
+  if (!table) return false;
   write_out(table_output(id, *table, json));
   return true;
 }

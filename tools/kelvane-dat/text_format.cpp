@@ -46,6 +46,21 @@ std::string json_string(std::string_view text) {
   return out;
 }
 
+std::string json_string_array(const std::vector<std::string>& texts) {
+  std::string out = "[";
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out += ",";
+    out += json_string(texts[i]);
+  }
+  return out + "]";
+}
+
+std::string counted(std::uint64_t count, std::string_view one, std::string_view many) {
+  std::string text = std::to_string(count) + " ";
+  if (count == 1) return text.append(one);
+  return many.empty() ? text.append(one).append("s") : text.append(many);
+}
+
 void Columns::add_row(std::vector<std::string> cells) { rows_.push_back(std::move(cells)); }
 
 std::string Columns::render() const {

@@ -16,6 +16,12 @@ namespace kelvane_dat::cli {
 // non-ASCII included, is copied as it is, since the output is UTF-8 anyway.
 std::string json_string(std::string_view text);
 
+// Texts as a JSON array of strings: ["a","b"].
+std::string json_string_array(const std::vector<std::string>& texts);
+
+// "1 file", "2 files"; `many` replaces the plural when adding an s does not make it ("entries").
+std::string counted(std::uint64_t count, std::string_view one, std::string_view many = {});
+
 // Rows of cells printed in columns two spaces apart, each as wide as its widest cell. Cells are
 // left-aligned unless their column is marked right-aligned; the last column is never padded.
 class Columns {

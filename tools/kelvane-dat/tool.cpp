@@ -2,7 +2,6 @@
 
 #include "commands.hpp"
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,14 +12,15 @@
 namespace kelvane_dat::cli {
 
 std::span<const Command> all_commands() {
-  static const Command commands[] = {info_command(), ls_command(), cat_command(), strings_command(),
-                                     verify_command()};
+  static const Command commands[] = {info_command(),    ls_command(),     cat_command(),
+                                     strings_command(), verify_command(), extract_command(),
+                                     diff_command(),    grep_command()};
   return commands;
 }
 
 int run_tool(std::span<const std::string> args) {
   if (args.empty()) {
-    std::fputs(overview_help(all_commands()).c_str(), stderr);
+    write_err(overview_help(all_commands()));
     return kExitUsage;
   }
   const std::string& first = args.front();

@@ -1,39 +1,32 @@
-// kelvane-dat verify ARCHIVE [--jobs N]: reads every file, checks every compressed payload against
-// the size it declares and decodes every string table; reports each failure and a summary.
+// kelvane-dat verify ARCHIVE [--jobs N]: checks that no two chains claim the same bytes, then reads
+// every file, checks every compressed payload against the size it declares and decodes every
+// string table; reports each failure and a summary.
 
 #include "commands.hpp"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "archive.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/endian.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
-#include "progress.hpp"
+#include "kelvane_dat/layout_check.hpp"
+#include "parallel_work.hpp"
 #include "report.hpp"
+#include "text_format.hpp"
 
 namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::size_t kMaxJobs = 256;
-
 constexpr std::string_view kPositionals[] = {"ARCHIVE"};
-constexpr OptionSyntax kOptions[] = {
-    {.name = "jobs",
-     .short_name = 'j',
-     .value_name = "N",
-     .help = "check N files at a time, on N threads sharing the open archive (default 1)"},
-};
+constexpr OptionSyntax kOptions[] = {kJobsOption};
 constexpr CommandSyntax kSyntax{
     .name = "verify",
     .summary = "read every file and decode every string table, reporting what fails",
@@ -41,10 +34,13 @@ constexpr CommandSyntax kSyntax{
     .required_positionals = 1,
     .options = kOptions,
     .details =
-        "Each failure is reported on standard error with the file's id, in id order, and a\n"
-        "summary line follows on standard output. A compressed file fails when it expands to\n"
-        "fewer bytes than it declares; a string table fails when it cannot be decoded, names\n"
-        "another id, or leaves bytes undecoded. The exit status is 1 when anything failed.\n",
+        "First the layout: bytes that two chains claim, or one chain twice, are a failure each,\n"
+        "named by both owners and the offset, and a file whose chain runs into bytes already\n"
+        "claimed is not read, so no chain is read twice. Then each failure is reported on\n"
+        "standard error with the file's id, in id order, and a summary line follows on standard\n"
+        "output. A compressed file fails when it expands to fewer bytes than it declares; a\n"
+        "string table fails when it cannot be decoded, names another id, or leaves bytes\n"
+        "undecoded. The exit status is 1 when anything failed.\n",
 };
 
 struct Failure {
@@ -120,77 +116,55 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   return outcome;
 }
 
-// Checks every id on `jobs` threads that share the archive handle (its reads are positioned, so
-// they need no lock) and returns the outcomes in the order of `ids`.
-std::vector<FileOutcome> check_all(const DatDatabase& archive,
-                                   const std::vector<std::uint32_t>& ids, std::size_t jobs) {
-  std::vector<FileOutcome> outcomes(ids.size());
-  std::atomic<std::size_t> next = 0;
-  std::atomic<std::size_t> done = 0;
-  std::mutex mutex;
-  std::condition_variable finished;
-  ProgressLine progress("verifying", ids.size());
-  {
-    std::vector<std::jthread> workers;
-    const std::size_t threads = std::max<std::size_t>(1, std::min(jobs, ids.size()));
-    for (std::size_t t = 0; t < threads; ++t) {
-      workers.emplace_back([&] {
-        for (std::size_t i = next++; i < ids.size(); i = next++) {
-          outcomes[i] = check_file(archive, ids[i]);
-          if (++done == ids.size()) {
-            const std::lock_guard lock(mutex);
-            finished.notify_all();
-          }
-        }
-      });
-    }
-    if (progress.enabled()) {
-      std::unique_lock lock(mutex);
-      while (!finished.wait_for(lock, std::chrono::milliseconds(50),
-                                [&] { return done == ids.size(); })) {
-        progress.update(done);
-      }
-    }
+// Every file in storage order, but those whose chains ran into bytes already claimed: reading them would
+// read those bytes again, and in a crafted archive that multiplies the work without bound.
+std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const ArchiveLayout& layout) {
+  std::unordered_set<std::uint32_t> overlapping;
+  for (const LayoutOverlap& overlap : layout.overlaps) {
+    if (overlap.second.kind == LayoutOwner::Kind::File) overlapping.insert(overlap.second.value);
   }
-  progress.clear();
-  return outcomes;
-}
-
-std::string counted(std::uint64_t count, std::string_view one, std::string_view many = {}) {
-  std::string text = std::to_string(count) + " ";
-  if (count == 1) return text.append(one);
-  return many.empty() ? text.append(one).append("s") : text.append(many);
+  std::vector<std::uint32_t> ids = archive.ids_in_storage_order();
+  std::erase_if(ids, [&](std::uint32_t id) { return overlapping.contains(id); });
+  return ids;
 }
 
 int run(const ParsedArguments& args) {
-  std::size_t jobs = 1;
-  if (const std::optional<std::string> value = args.value("jobs")) {
-    const std::expected<std::size_t, std::string> count = parse_count(*value, kMaxJobs);
-    if (!count) return usage_error(kSyntax.name, "--jobs: " + count.error());
-    jobs = *count;
-  }
-  const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
+  const std::expected<std::size_t, std::string> jobs = jobs_option(args);
+  if (!jobs) return usage_error(kSyntax.name, jobs.error());
+  const std::string& path = args.positionals()[0];
+  const std::optional<DatDatabase> archive = open_archive(path);
   if (!archive) return kExitArchiveError;
+  const Result<ArchiveLayout> layout = check_layout(*archive);
+  if (!layout) {
+    report_error("check layout of " + path, error_text(layout.error()));
+    return kExitArchiveError;
+  }
 
-  const std::vector<std::uint32_t> ids = archive->ids();
-  const std::vector<FileOutcome> outcomes = check_all(*archive, ids, jobs);
+  // Read in the order the chains lie in the file, so a cold archive streams from the disk; the
+  // failures are still reported in id order.
+  const std::vector<std::uint32_t> ids = ids_to_read(*archive, *layout);
+  std::vector<FileOutcome> outcomes(ids.size());
+  for_each_in_parallel(ids.size(), *jobs, "verifying",
+                       [&](std::size_t i) { outcomes[i] = check_file(*archive, ids[i]); });
   std::uint64_t bytes = 0;
   std::size_t tables = 0;
   std::size_t entries = 0;
-  std::size_t failures = 0;
-  for (const FileOutcome& outcome : outcomes) {
+  for (const LayoutOverlap& overlap : layout->overlaps) report_error("layout", overlap.to_string());
+  std::vector<std::pair<std::uint32_t, const Failure*>> failures;
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    const FileOutcome& outcome = outcomes[i];
     bytes += outcome.bytes;
     entries += outcome.entries;
     if (outcome.string_table) ++tables;
-    if (outcome.failure) {
-      ++failures;
-      report_error(outcome.failure->what, outcome.failure->text);
-    }
+    if (outcome.failure) failures.emplace_back(ids[i], &*outcome.failure);
   }
+  std::sort(failures.begin(), failures.end());
+  for (const auto& [id, failure] : failures) report_error(failure->what, failure->text);
+  const std::size_t failure_count = layout->overlaps.size() + failures.size();
   write_out("checked " + counted(ids.size(), "file") + " (" + counted(bytes, "byte") + ") and " +
-            counted(tables, "string table") + " (" + counted(entries, "entry", "entries") +
-            "): " + (failures == 0 ? "no failures" : counted(failures, "failure")) + "\n");
-  return finish_output(failures == 0 ? kExitSuccess : kExitArchiveError);
+            counted(tables, "string table") + " (" + counted(entries, "entry", "entries") + "): " +
+            (failure_count == 0 ? "no failures" : counted(failure_count, "failure")) + "\n");
+  return finish_output(failure_count == 0 ? kExitSuccess : kExitArchiveError);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "bench_data.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -237,12 +238,44 @@ const std::filesystem::path& sample_archive(unsigned scale) {
 }
 
 void warm_page_cache(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fail("cannot open " + path.string());
-  std::vector<char> buffer(std::size_t{1} << 20);
-  while (::read(fd, buffer.data(), buffer.size()) > 0) {
+  const auto file = FileDescriptor::open_read_only(path);
+  if (!file) fail("cannot open " + path.string());
+  read_front_to_back(*file);
+}
+
+std::uint64_t read_front_to_back(const FileDescriptor& file) {
+  static thread_local std::vector<char> buffer(std::size_t{1} << 20);
+  if (!file.seek(0)) return 0;
+  std::uint64_t total = 0;
+  ssize_t got;
+  while ((got = ::read(file.get(), buffer.data(), buffer.size())) > 0) {
+    total += static_cast<std::uint64_t>(got);
   }
-  ::close(fd);
+  return total;
+}
+
+double evict_from_page_cache(const std::filesystem::path& path) {
+  const auto file = FileDescriptor::open_read_only(path);
+  if (!file) fail("cannot open " + path.string());
+  const auto length = static_cast<std::size_t>(file->size().value());
+  // Dirty pages are not dropped: a freshly written archive must reach the disk first.
+  if (::fdatasync(file->get()) != 0 ||
+      ::posix_fadvise(file->get(), 0, 0, POSIX_FADV_DONTNEED) != 0) {
+    fail("cannot evict " + path.string() + " from the page cache");
+  }
+  if (length == 0) return 0;
+  void* const mapped = ::mmap(nullptr, length, PROT_READ, MAP_SHARED, file->get(), 0);
+  if (mapped == MAP_FAILED) fail("cannot map " + path.string());
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const std::size_t pages =
+      (length + static_cast<std::size_t>(page) - 1) / static_cast<std::size_t>(page);
+  std::vector<unsigned char> resident(pages);
+  const int status = ::mincore(mapped, length, resident.data());
+  ::munmap(mapped, length);
+  if (status != 0) fail("mincore failed on " + path.string());
+  const auto in_memory = std::count_if(resident.begin(), resident.end(),
+                                       [](unsigned char flags) { return (flags & 1) != 0; });
+  return static_cast<double>(in_memory) / static_cast<double>(pages);
 }
 
 }  // namespace kelvane_dat::bench

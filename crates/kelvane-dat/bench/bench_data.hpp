@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <span>
 
+#include "kelvane_dat/file_descriptor.hpp"
+
 namespace kelvane_dat::bench {
 
 enum class Fragmentation {
@@ -37,6 +39,15 @@ const std::filesystem::path& sample_archive(unsigned scale);
 
 // Reads the whole file through the page cache, so it is resident when a repetition starts.
 void warm_page_cache(const std::filesystem::path& path);
+
+// Reads `file` from its start to its end through read() with a 1 MiB buffer, the way a program
+// copies a file; returns the number of bytes read.
+std::uint64_t read_front_to_back(const FileDescriptor& file);
+
+// Writes back and drops the file's pages from the page cache (POSIX_FADV_DONTNEED), then asks
+// mincore how much of it is still resident: the fraction is returned. Pages that any process keeps
+// mapped stay.
+double evict_from_page_cache(const std::filesystem::path& path);
 
 // Fills `out` from a fast deterministic generator.
 void fill_pseudo_random(std::span<std::uint8_t> out, std::uint64_t seed);

@@ -49,10 +49,13 @@ int main(int argc, char** argv) {
 
   using namespace kelvane_dat::bench;
   register_fetch_benchmarks();
+  register_cold_fetch_benchmarks();
+  register_threaded_fetch_benchmarks();
   register_decompress_benchmarks();
   register_text_benchmarks();
   register_open_benchmarks();
   register_check_program_benchmarks();
+  register_tool_benchmarks();
 
   FigureReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

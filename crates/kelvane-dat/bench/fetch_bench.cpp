@@ -2,16 +2,22 @@
 
 #include <unistd.h>
 
-#include <map>
+#include <cstring>
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "bench_data.hpp"
 #include "bench_registry.hpp"
 #include "detail/block_chain_reference.hpp"
 #include "detail/decompress_reference.hpp"
+#include "fetch_support.hpp"
 #include "figures.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/file_descriptor.hpp"
+#include "kelvane_dat/mapped_file.hpp"
 
 namespace kelvane_dat::bench {
 
@@ -34,27 +40,65 @@ constexpr Layout kLayouts[] = {
      "1 KiB contiguous, compressed"},
 };
 
-const DatDatabase& opened(const std::filesystem::path& path) {
-  static std::map<std::filesystem::path, DatDatabase> databases;
-  if (const auto found = databases.find(path); found != databases.end()) return found->second;
-  auto database = DatDatabase::open(path);
-  if (!database) fail("cannot open " + path.string() + ": " + database.error().to_string());
-  return databases.emplace(path, std::move(*database)).first->second;
+// The bytes a file's chain spans when its blocks follow each other.
+std::uint64_t contiguous_span(const DatFileEntry& entry, std::uint32_t block_size) {
+  const std::uint64_t per_block = block_size - 4;
+  return entry.size + 4 * ((entry.size + per_block - 1) / per_block);
 }
 
 void fetch_with_get_file(benchmark::State& state, const Layout& layout) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const DatDatabase& database = opened(archive.path);
+  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   warm_page_cache(archive.path);
+  const WallClock loop;
   for (auto _ : state) {
-    for (const auto& [id, entry] : database.files()) {
+    for (const std::uint32_t id : ids) {
       const auto data = database.get_file(id);
       if (!data) return state.SkipWithError(data.error().to_string().c_str());
       benchmark::DoNotOptimize(data->data());
     }
   }
-  set_bytes_per_iteration(state, archive.content_bytes);
+  set_rates(state, archive.content_bytes, loop);
+}
+
+enum class Handle {
+  Positioned,
+  // A mapping in steady state: every page already faulted in by an untimed pass, as in a
+  // long-lived handle, just as every baseline starts with the archive in the page cache.
+  Mapped,
+  // The first pass over a fresh mapping, which faults its pages in.
+  MappedFirstPass,
+};
+
+// get_file_into in storage order, with one buffer reused for every file.
+void fetch_into_reused_buffer(benchmark::State& state, const Layout& layout, Handle handle) {
+  const FetchArchive& archive =
+      fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
+  std::vector<std::uint8_t> buffer;
+  warm_page_cache(archive.path);
+  // Opened here and closed at the end, so no mapping outlives the repetition (see opened()).
+  auto database =
+      DatDatabase::open(archive.path, OpenOptions{.mapped = handle != Handle::Positioned});
+  if (!database) return state.SkipWithError(database.error().to_string().c_str());
+  const std::vector<std::uint32_t> ids = database->ids_in_storage_order();
+  auto fetch_all = [&]() -> bool {
+    for (const std::uint32_t id : ids) {
+      if (const auto fetched = database->get_file_into(id, buffer); !fetched) {
+        state.SkipWithError(fetched.error().to_string().c_str());
+        return false;
+      }
+      benchmark::DoNotOptimize(buffer.data());
+    }
+    return true;
+  };
+  if (handle == Handle::Mapped && !fetch_all()) return;
+  const WallClock loop;
+  for (auto _ : state) {
+    if (!fetch_all()) return;
+  }
+  set_rates(state, archive.content_bytes, loop);
 }
 
 // What get_file did before the read-ahead walk and the chunked expansion.
@@ -62,12 +106,15 @@ void fetch_with_reference(benchmark::State& state, const Layout& layout) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const DatDatabase& database = opened(archive.path);
+  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
   const ChainGeometry geometry{database.header().block_size, file->size().value()};
   warm_page_cache(archive.path);
+  const WallClock loop;
   for (auto _ : state) {
-    for (const auto& [id, entry] : database.files()) {
+    for (const std::uint32_t id : ids) {
+      const DatFileEntry& entry = *database.find(id);
       auto data = detail::read_block_chain_reference(PositionedReader(*file), geometry,
                                                      entry.offset, entry.size);
       if (!data) return state.SkipWithError(data.error().to_string().c_str());
@@ -75,7 +122,7 @@ void fetch_with_reference(benchmark::State& state, const Layout& layout) {
       benchmark::DoNotOptimize(data->data());
     }
   }
-  set_bytes_per_iteration(state, archive.content_bytes);
+  set_rates(state, archive.content_bytes, loop);
 }
 
 // The machine's limit: the archive file through read() with a 1 MiB buffer.
@@ -84,19 +131,44 @@ void read_whole_file(benchmark::State& state, const Layout& layout) {
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
-  const int fd = file->get();
-  std::vector<char> buffer(std::size_t{1} << 20);
-  std::uint64_t total = 0;
   warm_page_cache(archive.path);
+  const WallClock loop;
   for (auto _ : state) {
-    ::lseek(fd, 0, SEEK_SET);
-    ssize_t got;
-    while ((got = ::read(fd, buffer.data(), buffer.size())) > 0) {
-      total += static_cast<std::uint64_t>(got);
-      benchmark::DoNotOptimize(buffer.data());
+    if (read_front_to_back(*file) != file->size().value()) {
+      return state.SkipWithError("read failed");
     }
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(total));
+  set_rates(state, file->size().value(), loop);
+}
+
+// The floor for any walk over a mapping: one memcpy per file of the bytes its chain spans when
+// contiguous, from the mapping into a buffer reused throughout, with no lookup and no walk.
+void memcpy_per_file_from_mapping(benchmark::State& state, const Layout& layout) {
+  const FetchArchive& archive =
+      fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
+  const auto file = FileDescriptor::open_read_only(archive.path);
+  if (!file) return state.SkipWithError("cannot open the archive");
+  const auto mapping = MappedFile::map_read_only(*file, file->size().value());
+  if (!mapping) return state.SkipWithError(mapping.error().to_string().c_str());
+  const std::span<const std::uint8_t> image = mapping->bytes();
+  const DatDatabase& database = opened(archive.path);
+  std::vector<std::pair<std::uint32_t, std::uint64_t>> spans;
+  for (const std::uint32_t id : database.ids_in_storage_order()) {
+    const DatFileEntry& entry = *database.find(id);
+    spans.emplace_back(entry.offset, contiguous_span(entry, layout.block_size));
+  }
+  std::vector<std::uint8_t> buffer(std::size_t{8} << 20);
+  auto copy_all = [&] {
+    for (const auto& [offset, span] : spans) {
+      std::memcpy(buffer.data(), image.data() + offset, span);
+      benchmark::DoNotOptimize(buffer.data());
+    }
+  };
+  warm_page_cache(archive.path);
+  copy_all();  // faults the mapping in, as for the steady-state fetch
+  const WallClock loop;
+  for (auto _ : state) copy_all();
+  set_rates(state, archive.content_bytes, loop);
 }
 
 // The floor for any walk built on positioned reads: one read per file of the bytes its chain
@@ -105,22 +177,23 @@ void pread_per_file(benchmark::State& state, const Layout& layout) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const DatDatabase& database = opened(archive.path);
+  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   const auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
   const int fd = file->get();
-  const std::uint64_t per_block = layout.block_size - 4;
   std::vector<std::uint8_t> buffer(std::size_t{8} << 20);
   warm_page_cache(archive.path);
+  const WallClock loop;
   for (auto _ : state) {
-    for (const auto& [id, entry] : database.files()) {
-      const std::uint64_t span = entry.size + 4 * ((entry.size + per_block - 1) / per_block);
-      if (::pread(fd, buffer.data(), span, entry.offset) < 0) {
+    for (const std::uint32_t id : ids) {
+      const DatFileEntry& entry = *database.find(id);
+      if (::pread(fd, buffer.data(), contiguous_span(entry, layout.block_size), entry.offset) < 0) {
         return state.SkipWithError("pread failed");
       }
       benchmark::DoNotOptimize(buffer.data());
     }
   }
-  set_bytes_per_iteration(state, archive.content_bytes);
+  set_rates(state, archive.content_bytes, loop);
 }
 
 }  // namespace
@@ -142,28 +215,49 @@ void register_fetch_benchmarks() {
         ->Unit(benchmark::kMillisecond);
 
     const bool contiguous = layout.fragmentation == Fragmentation::Contiguous;
-    const bool plain_contiguous = contiguous && !layout.compressed;
     const std::string label = std::string("fetch, ") + layout.label;
-    std::optional<Goal> against_read;
-    if (plain_contiguous) against_read = Goal{.ratio_at_least = 0.5};
-    add_figure({label + ": get_file", fast, baseline, "read(), 1 MiB buffer", kBytesPerSecond,
-                Unit::BytesPerSecond, against_read});
+    auto figure = [&](std::string what, const std::string& benchmark, const std::string& base,
+                      std::string base_label, std::optional<Goal> goal = std::nullopt) {
+      add_figure({label + ": " + std::move(what), benchmark, base, std::move(base_label),
+                  kBytesPerSecond, Unit::BytesPerSecond, goal, /*wall_clock=*/true});
+    };
+    figure("get_file", fast, baseline, "read(), 1 MiB buffer");
     std::optional<Goal> against_reference;
     if (!contiguous) against_reference = Goal{.ratio_at_least = 1.2};
-    add_figure({label + ": get_file", fast, reference, "before: 2 reads per block", kBytesPerSecond,
-                Unit::BytesPerSecond, against_reference});
-    add_figure({label + ": before", reference, baseline, "read(), 1 MiB buffer", kBytesPerSecond,
-                Unit::BytesPerSecond, std::nullopt});
-    if (plain_contiguous) {
-      const std::string floor = prefix + "/pread_per_file";
-      benchmark::RegisterBenchmark(floor.c_str(), pread_per_file, layout)
-          ->Iterations(2)
-          ->Unit(benchmark::kMillisecond);
-      add_figure({label + ": get_file", fast, floor, "one pread per file", kBytesPerSecond,
-                  Unit::BytesPerSecond, std::nullopt});
-      add_figure({label + ": one pread per file", floor, baseline, "read(), 1 MiB buffer",
-                  kBytesPerSecond, Unit::BytesPerSecond, std::nullopt});
-    }
+    figure("get_file", fast, reference, "before: 2 reads per block", against_reference);
+    figure("before", reference, baseline, "read(), 1 MiB buffer");
+    if (!contiguous || layout.compressed) continue;
+
+    const std::string floor = prefix + "/pread_per_file";
+    const std::string into = prefix + "/get_file_into";
+    const std::string mapped = prefix + "/mapped/get_file_into";
+    const std::string mapped_floor = prefix + "/mapped/memcpy_per_file";
+    const std::string first_pass = prefix + "/mapped/get_file_into_first_pass";
+    benchmark::RegisterBenchmark(floor.c_str(), pread_per_file, layout)
+        ->Iterations(2)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(into.c_str(), fetch_into_reused_buffer, layout, Handle::Positioned)
+        ->Iterations(2)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(mapped.c_str(), fetch_into_reused_buffer, layout, Handle::Mapped)
+        ->Iterations(2)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(first_pass.c_str(), fetch_into_reused_buffer, layout,
+                                 Handle::MappedFirstPass)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(mapped_floor.c_str(), memcpy_per_file_from_mapping, layout)
+        ->Iterations(2)
+        ->Unit(benchmark::kMillisecond);
+    figure("get_file", fast, floor, "one pread per file", Goal{.ratio_at_least = 0.8});
+    figure("get_file_into, reused buffer", into, floor, "one pread per file");
+    figure("one pread per file", floor, baseline, "read(), 1 MiB buffer");
+    figure("mapped, get_file_into, reused buffer", mapped, baseline, "read(), 1 MiB buffer",
+           Goal{.ratio_at_least = 0.6});
+    figure("mapped, get_file_into, reused buffer", mapped, mapped_floor,
+           "one memcpy per file, mapped");
+    figure("one memcpy per file, mapped", mapped_floor, baseline, "read(), 1 MiB buffer");
+    figure("mapped, first pass of a fresh mapping", first_pass, baseline, "read(), 1 MiB buffer");
   }
 }
 

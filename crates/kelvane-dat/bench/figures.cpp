@@ -111,34 +111,69 @@ void FigureReporter::Finalize() {
   std::FILE* out = stdout;
   std::fflush(out);
   std::fprintf(out,
-               "\nFigures: medians of %d repetitions, rates per CPU-second, each against its\n"
-               "baseline measured in the same run. Machine: %s.\n\n",
+               "\nFigures: medians of %d repetitions, each against its baseline measured in the\n"
+               "same run; rates per CPU-second, and per wall-clock second where shown. Machine:\n"
+               "%s.\n\n",
                std::max(repetitions_, 1), machine_description().c_str());
-  std::fprintf(out, "%-46s %17s  %-26s %17s %8s  %s\n", "figure", "median", "baseline", "median",
-               "ratio", "goal");
-  bool all_met = true;
+  std::fprintf(out, "%-64s %-28s %19s %19s %7s  %9s %9s %7s  %s\n", "figure", "baseline",
+               "CPU: median", "baseline", "ratio", "wall: med", "baseline", "ratio", "goal");
+  std::size_t shown = 0;
+  std::size_t judged = 0;
+  std::size_t missed = 0;
   for (const Figure& figure : figures()) {
+    // A filtered run shows and judges only the figures whose benchmark and baseline it measured.
     const auto value = median(figure.benchmark, figure.counter, figure.unit);
     if (!value) continue;
     if (figure.baseline.empty()) {
-      std::fprintf(out, "%-46s %8.3f %-8s\n", figure.label.c_str(), *value, unit_name(figure.unit));
+      std::fprintf(out, "%-64s %-28s %10.3f %-8s\n", figure.label.c_str(), "", *value,
+                   unit_name(figure.unit));
+      ++shown;
       continue;
     }
     const auto base_value = median(figure.baseline, figure.counter, figure.unit);
     if (!base_value) continue;
+    ++shown;
     const double ratio = *value / *base_value;
+
+    std::string wall_text;
+    std::optional<double> wall_ratio;
+    if (figure.wall_clock) {
+      const auto wall = median(figure.benchmark, kWallBytesPerSecond, figure.unit);
+      const auto wall_base = median(figure.baseline, kWallBytesPerSecond, figure.unit);
+      if (wall && wall_base) {
+        wall_ratio = *wall / *wall_base;
+        char part[64];
+        std::snprintf(part, sizeof part, "%9.3f %9.3f %6.2fx", *wall, *wall_base, *wall_ratio);
+        wall_text = part;
+      }
+    }
 
     std::string goal_text;
     if (figure.goal) {
-      const auto [met, text] = judge(*figure.goal, ratio, *value);
-      goal_text = text + (met ? "  met" : "  MISSED");
-      all_met = all_met && met;
+      const bool on_wall = figure.goal->on_wall_clock;
+      if (on_wall && !wall_ratio) {
+        goal_text = "no wall-clock rate to judge";
+      } else {
+        const auto [met, text] = judge(*figure.goal, on_wall ? *wall_ratio : ratio, *value);
+        goal_text = text + (on_wall ? " (wall)" : "") + (met ? "  met" : "  MISSED");
+        ++judged;
+        if (!met) ++missed;
+      }
     }
-    std::fprintf(out, "%-46s %8.3f %-8s  %-26s %8.3f %-8s %7.2fx  %s\n", figure.label.c_str(),
-                 *value, unit_name(figure.unit), figure.baseline_label.c_str(), *base_value,
-                 unit_name(figure.unit), ratio, goal_text.c_str());
+    std::fprintf(out, "%-64s %-28s %10.3f %-8s %10.3f %-8s %6.2fx  %-27s  %s\n",
+                 figure.label.c_str(), figure.baseline_label.c_str(), *value,
+                 unit_name(figure.unit), *base_value, unit_name(figure.unit), ratio,
+                 wall_text.c_str(), goal_text.c_str());
   }
-  std::fprintf(out, "\n%s\n", all_met ? "Every goal met." : "Some goals MISSED.");
+  if (shown == 0) {
+    std::fprintf(out, "\nNo figures: no benchmark this run measured has its baseline in it.\n");
+  } else if (judged == 0) {
+    std::fprintf(out, "\nNo goal among these figures.\n");
+  } else if (missed == 0) {
+    std::fprintf(out, "\nEvery goal met (%zu judged).\n", judged);
+  } else {
+    std::fprintf(out, "\nSome goals MISSED (%zu of %zu judged).\n", missed, judged);
+  }
   std::fflush(out);
 }
 

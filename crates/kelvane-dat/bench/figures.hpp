@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -15,6 +16,8 @@ namespace kelvane_dat::bench {
 
 // Counters every benchmark of the suite reports, so figures can name them.
 inline constexpr const char* kBytesPerSecond = "bytes_per_second";
+// The same bytes per wall-clock second, for benchmarks that wait on the disk or run threads.
+inline constexpr const char* kWallBytesPerSecond = "wall_bytes_per_second";
 inline constexpr const char* kEntriesPerSecond = "entries_per_second";
 inline constexpr const char* kSecondsPerEntry = "seconds_per_entry";
 inline constexpr const char* kSecondsPerRun = "seconds_per_run";
@@ -27,6 +30,8 @@ struct Goal {
   std::optional<double> ratio_at_most = std::nullopt;
   std::optional<double> value_at_least = std::nullopt;
   std::optional<double> value_at_most = std::nullopt;
+  // Judged on the wall-clock rates rather than the CPU-time ones.
+  bool on_wall_clock = false;
 };
 
 struct Figure {
@@ -38,12 +43,33 @@ struct Figure {
   std::string counter;
   Unit unit = Unit::BytesPerSecond;
   std::optional<Goal> goal;
+  // Both benchmarks also report kWallBytesPerSecond, shown beside the CPU-time rates.
+  bool wall_clock = false;
+};
+
+// Wall-clock time from construction, started just before a benchmark's timed loop.
+class WallClock {
+ public:
+  double seconds() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
 // Sets the bytes_per_second counter from the bytes one iteration handles.
 inline void set_bytes_per_iteration(benchmark::State& state, std::uint64_t bytes) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(bytes));
+}
+
+// Sets bytes_per_second (per CPU-second) and wall_bytes_per_second from the bytes one iteration
+// handles and the wall-clock time of the timed loop.
+inline void set_rates(benchmark::State& state, std::uint64_t bytes, const WallClock& loop) {
+  set_bytes_per_iteration(state, bytes);
+  const double total = static_cast<double>(state.iterations()) * static_cast<double>(bytes);
+  state.counters[kWallBytesPerSecond] = benchmark::Counter(total / loop.seconds());
 }
 
 // `per_iteration` items each iteration, as items per second or, inverted, seconds per item.

@@ -5,10 +5,7 @@
 // file comes back at exactly its entry's size, and a compressed one as the expansion of its stored
 // bytes, no larger than the size its payload declares. Crashes, leaks, out-of-bounds reads and
 // undefined behaviour are the sanitizers' to report; oversized allocations and slow inputs are
-// libFuzzer's (-malloc_limit_mb, -timeout).
-
-#include <sys/mman.h>
-#include <unistd.h>
+// libFuzzer's (-malloc_limit_mb, -timeout). Opened mapped, the archive gives the same results.
 
 #include <algorithm>
 #include <cerrno>
@@ -21,50 +18,32 @@
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/decompress.hpp"
 #include "kelvane_dat/endian.hpp"
+#include "memory_file.hpp"
 
 namespace {
 
 using kelvane_dat::DatDatabase;
 using kelvane_dat::DatError;
 using kelvane_dat::DatFileEntry;
+using kelvane_dat::fuzz::MemoryFile;
 using kelvane_dat::fuzz::require;
-
-// One memory-backed file, rewritten for each input: no disk traffic, and DatDatabase::open still
-// gets a path as it would for any archive.
-class MemoryFile {
- public:
-  MemoryFile() : fd_(memfd_create("kelvane-fuzz-archive", MFD_CLOEXEC)) {
-    require(fd_ >= 0, "memfd_create works");
-  }
-  MemoryFile(const MemoryFile&) = delete;
-  MemoryFile& operator=(const MemoryFile&) = delete;
-  ~MemoryFile() { close(fd_); }
-
-  std::filesystem::path hold(std::span<const std::uint8_t> bytes) {
-    require(ftruncate(fd_, 0) == 0, "the memory file can be emptied");
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-      const ssize_t got =
-          pwrite(fd_, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
-      if (got < 0 && errno == EINTR) continue;
-      require(got > 0, "the memory file can be written");
-      written += static_cast<std::size_t>(got);
-    }
-    return "/proc/self/fd/" + std::to_string(fd_);
-  }
-
- private:
-  int fd_;
-};
 
 void touch_error_texts(const DatError& error) {
   require(!error.to_string().empty(), "an error has a display text");
   require(!error.debug_string().empty(), "an error has a debug text");
 }
 
-void check_fetch(const DatDatabase& database, const DatFileEntry& entry) {
+std::string outcome(const kelvane_dat::Result<std::vector<std::uint8_t>>& result) {
+  if (!result) return "error " + result.error().debug_string();
+  return "bytes " + std::string(result->begin(), result->end());
+}
+
+void check_fetch(const DatDatabase& database, const DatDatabase& mapped,
+                 const DatFileEntry& entry) {
   const auto first = database.get_file(entry.id);
   const auto second = database.get_file(entry.id);
+  require(outcome(first) == outcome(mapped.get_file(entry.id)),
+          "a mapped archive fetches the same bytes or fails the same way");
   require(first.has_value() == second.has_value(),
           "a second fetch succeeds exactly when the first");
   if (!first) {
@@ -95,8 +74,13 @@ void check_fetch(const DatDatabase& database, const DatFileEntry& entry) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static MemoryFile file;
-  const auto opened = DatDatabase::open(file.hold(kelvane_dat::fuzz::input_bytes(data, size)));
+  const std::filesystem::path path = file.hold(kelvane_dat::fuzz::input_bytes(data, size));
+  const auto opened = DatDatabase::open(path);
+  const auto opened_mapped = DatDatabase::open(path, kelvane_dat::OpenOptions{.mapped = true});
+  require(opened.has_value() == opened_mapped.has_value(), "a mapped archive opens alike");
   if (!opened) {
+    require(opened.error().debug_string() == opened_mapped.error().debug_string(),
+            "a mapped archive fails to open with the same error");
     touch_error_texts(opened.error());
     return 0;
   }
@@ -109,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::sort(entries.begin(), entries.end(),
             [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
-  for (const DatFileEntry& entry : entries) check_fetch(database, entry);
+  require(opened_mapped->files().size() == entries.size(), "a mapped archive lists the same files");
+  for (const DatFileEntry& entry : entries) check_fetch(database, *opened_mapped, entry);
   std::uint32_t unlisted = 0;
   while (database.files().contains(unlisted)) ++unlisted;
   const auto absent = database.get_file(unlisted);

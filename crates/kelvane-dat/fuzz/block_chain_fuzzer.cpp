@@ -1,5 +1,5 @@
-// Walks a block chain of an archive image made of the input, with the read-ahead walk and with the
-// straightforward one.
+// Walks a block chain of an archive image made of the input, with the read-ahead walk, with the
+// straightforward one and, where the file is intact, with the walk over a mapping of it.
 //
 // Input: block size (u32), first block (u32), size (u32), flags (u8), then the file image. Flag
 // 0x01 takes the first block and size as given; otherwise they are brought within reach of the
@@ -7,8 +7,8 @@
 // covering which fails with EIO. Flag 0x04: the next two bytes are how much longer the file was
 // when its length was noted (it shrank since).
 //
-// Properties: both walks return the same bytes or the same error; a result holds exactly the size
-// asked for.
+// Properties: every walk returns the same bytes or the same error; a result holds exactly the size
+// asked for; a failed in-memory walk leaves its buffer empty.
 
 #include <algorithm>
 #include <cerrno>
@@ -92,5 +92,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       kelvane_dat::PositionedReader(file), geometry, offset, length);
   require(outcome(fast) == outcome(reference), "the walks agree on bytes and errors");
   require(!fast || fast->size() == length, "a result holds the size asked for");
+
+  // A mapping cannot fail a read, nor shrink without SIGBUS: only intact files compare.
+  if (failing_offset || lost != 0) return 0;
+  std::vector<std::uint8_t> reused(input.size() % 97, 0xEE);
+  const auto mapped =
+      kelvane_dat::read_block_chain_in_memory(input, block_size, offset, length, reused);
+  require(mapped ? outcome(reused) == outcome(reference)
+                 : outcome(std::unexpected(mapped.error())) == outcome(reference),
+          "the in-memory walk agrees with the reference");
+  require(mapped || reused.empty(), "a failed in-memory walk leaves its buffer empty");
   return 0;
 }

@@ -54,8 +54,10 @@ Bytes leaf_archive(std::uint32_t block_size, std::vector<DatFileEntry> (*store)(
   return builder.bytes();
 }
 
+// Every archive seed serves both targets that take an archive.
 void archive_seeds(std::vector<Seed>& seeds) {
   auto add = [&seeds](std::string name, Bytes bytes) {
+    seeds.push_back({"tool_commands", name, bytes});
     seeds.push_back({"archive_open", std::move(name), std::move(bytes)});
   };
   add("empty_directory", ArchiveBuilder(64).bytes());
@@ -139,6 +141,29 @@ void archive_seeds(std::vector<Seed>& seeds) {
             entry_at(0x11, looping, 0xFFFFFFF0),
             DatFileEntry{1, 0x12, builder.store_chain(greedy), 8, 0, 0},
         };
+      }));
+}
+
+// Archives whose chains claim bytes twice, for the commands' layout check.
+void overlap_seeds(std::vector<Seed>& seeds) {
+  auto add = [&seeds](std::string name, Bytes bytes) {
+    seeds.push_back({"tool_commands", std::move(name), std::move(bytes)});
+  };
+  add("shared_and_looping_chains", leaf_archive(64, [](ArchiveBuilder& builder) {
+        DatFileEntry shared = builder.store_file(0x23000001, words(200));
+        const DatFileEntry first = shared;
+        shared.id = 0x23000002;
+        const auto loop = builder.new_blocks(2);
+        builder.write_chain(words(120), loop, loop[0]);
+        return std::vector<DatFileEntry>{first, shared, entry_at(0x06000001, loop[0], 300)};
+      }));
+  add("chains_over_header_and_node", leaf_archive(64, [](ArchiveBuilder& builder) {
+        const DatFileEntry file = builder.store_file(0x06000001, words(100));
+        // The root node is stored after this file, in the next block.
+        const std::uint32_t root = file.offset + 2 * 64;
+        return std::vector<DatFileEntry>{file, entry_at(0x06000002, 0x100, 20),
+                                         entry_at(0x06000003, file.offset + 30, 40),
+                                         entry_at(0x06000004, root, 100)};
       }));
 }
 
@@ -285,6 +310,7 @@ int main(int argc, char** argv) {
   }
   std::vector<Seed> seeds;
   archive_seeds(seeds);
+  overlap_seeds(seeds);
   block_chain_seeds(seeds);
   decompress_seeds(seeds);
   packed_int_seeds(seeds);

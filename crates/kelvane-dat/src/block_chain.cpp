@@ -88,16 +88,19 @@ DatError gathers_more_than_file(std::uint32_t offset, std::uint32_t size, ChainG
 // only a zero first pointer, so with those every block is taken the straightforward way.
 class FastWalk {
  public:
-  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size)
+  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size,
+           std::vector<std::uint8_t>& result)
       : file_(file),
         block_size_(geometry.block_size),
         file_length_(geometry.file_length),
         window_(reads_ahead() ? static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))
-                              : 0) {
+                              : 0),
+        result_(result) {
+    result_.clear();
     result_.reserve(size);
   }
 
-  Result<std::vector<std::uint8_t>> run(std::uint32_t offset, std::uint32_t size) {
+  Result<void> run(std::uint32_t offset, std::uint32_t size) {
     std::uint32_t remaining = size;
     std::uint32_t current = offset;
     while (remaining > 0) {
@@ -118,7 +121,7 @@ class FastWalk {
       contiguous_next_ = std::uint64_t{current} + block_size_;
       current = step->next;
     }
-    return std::move(result_);
+    return {};
   }
 
  private:
@@ -189,7 +192,7 @@ class FastWalk {
   std::uint32_t block_size_;
   std::uint64_t file_length_;
   Window window_;
-  std::vector<std::uint8_t> result_;
+  std::vector<std::uint8_t>& result_;
   // Where the chain continues if it runs on contiguously from the block taken last from a window.
   std::optional<std::uint64_t> contiguous_next_;
   bool first_refill_ = true;
@@ -215,9 +218,11 @@ DatError payload_start_overflows(std::uint32_t block, std::uint32_t block_size) 
 Result<std::vector<std::uint8_t>> walk_oversized_chain(PositionedReader file,
                                                        ChainGeometry geometry, std::uint32_t offset,
                                                        std::uint32_t size) {
-  // More bytes than the file holds: the walk either fails, and must fail exactly as it would with
-  // the result allocated, or succeeds only by reading some file bytes twice. Walk it keeping
-  // nothing to find out which. The scratch buffer is never empty, or a chunk would not progress.
+  // More bytes than the file holds: the walk can only fail, or succeed by reading some file bytes
+  // twice. Walk it keeping nothing, and only as far as the file's length in blocks: the errors met
+  // on the way are the walk's own, and once its blocks add up to more than the file it can no
+  // longer succeed, however far it would go (up to 4 GiB over overlapping blocks). The scratch
+  // buffer is never empty, or a chunk would not progress.
   std::vector<std::uint8_t> scratch(
       static_cast<std::size_t>(std::clamp<std::uint64_t>(geometry.file_length, 1, kDiscardChunk)));
   auto discard = [&](std::uint64_t at, std::uint32_t length,
@@ -233,20 +238,35 @@ Result<std::vector<std::uint8_t>> walk_oversized_chain(PositionedReader file,
     }
     return {};
   };
-  const auto walked = walk_chain(file, geometry.block_size, offset, size, discard, true);
+  const auto walked =
+      walk_chain(file, geometry.block_size, offset, size, discard, geometry.file_length);
   if (!walked) return std::unexpected(walked.error());
   return std::unexpected(gathers_more_than_file(offset, size, geometry));
 }
 
 }  // namespace detail
 
-Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
-                                                   std::uint32_t offset, std::uint32_t size) {
+Result<void> read_block_chain_into(PositionedReader file, ChainGeometry geometry,
+                                   std::uint32_t offset, std::uint32_t size,
+                                   std::vector<std::uint8_t>& out) {
   // A size beyond the file is walked keeping nothing (see the header).
   if (size > geometry.file_length) {
-    return detail::walk_oversized_chain(file, geometry, offset, size);
+    out.clear();
+    const auto walked = detail::walk_oversized_chain(file, geometry, offset, size);
+    return std::unexpected(walked.error());
   }
-  return FastWalk(file, geometry, size).run(offset, size);
+  const auto walked = FastWalk(file, geometry, size, out).run(offset, size);
+  if (!walked) out.clear();
+  return walked;
+}
+
+Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
+                                                   std::uint32_t offset, std::uint32_t size) {
+  std::vector<std::uint8_t> out;
+  if (const auto walked = read_block_chain_into(file, geometry, offset, size, out); !walked) {
+    return std::unexpected(walked.error());
+  }
+  return out;
 }
 
 }  // namespace kelvane_dat

@@ -18,7 +18,7 @@ Result<std::vector<std::uint8_t>> read_block_chain_reference(PositionedReader fi
   auto into_place = [&](std::uint64_t at, std::uint32_t length, std::uint64_t filled) {
     return file.read_exact_at_compat(whole.subspan(static_cast<std::size_t>(filled), length), at);
   };
-  const auto walked = walk_chain(file, geometry.block_size, offset, size, into_place, false);
+  const auto walked = walk_chain(file, geometry.block_size, offset, size, into_place, std::nullopt);
   if (!walked) return std::unexpected(walked.error());
   return buffer;
 }

@@ -9,10 +9,14 @@
 
 namespace kelvane_dat {
 
-DatDatabase::DatDatabase(DatHeader header_value, FileDescriptor file, std::uint64_t file_length)
-    : header_(header_value), file_(std::move(file)), file_length_(file_length) {}
+DatDatabase::DatDatabase(DatHeader header_value, FileDescriptor file, std::uint64_t file_length,
+                         std::optional<MappedFile> mapping)
+    : header_(header_value),
+      file_(std::move(file)),
+      file_length_(file_length),
+      mapping_(std::move(mapping)) {}
 
-Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path) {
+Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path, OpenOptions options) {
   auto file = FileDescriptor::open_read_only(path);
   if (!file) return std::unexpected(DatError::path_error(path, file.error()));
   // The header is the one record read through the file position; everything after it uses
@@ -27,17 +31,52 @@ Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path) {
   const auto length = file->size();
   if (!length) return std::unexpected(length.error());
 
-  DatDatabase database(*header, std::move(*file), *length);
+  std::optional<MappedFile> mapping;
+  if (options.mapped) {
+    auto mapped = MappedFile::map_read_only(*file, *length);
+    if (!mapped) return std::unexpected(mapped.error());
+    mapping = std::move(*mapped);
+  }
+
+  DatDatabase database(*header, std::move(*file), *length, std::move(mapping));
   if (const auto walked = database.read_directory(); !walked) {
     return std::unexpected(walked.error());
   }
   return database;
 }
 
+Result<void> DatDatabase::read_file_data_into(std::uint32_t offset, std::uint32_t size,
+                                              std::vector<std::uint8_t>& out) const {
+  if (mapping_) {
+    return read_block_chain_in_memory(mapping_->bytes(), header_.block_size, offset, size, out);
+  }
+  return read_block_chain_into(reader(), chain_geometry(), offset, size, out);
+}
+
 Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offset,
                                                               std::uint32_t size) const {
-  return read_block_chain(PositionedReader(file_), ChainGeometry{header_.block_size, file_length_},
-                          offset, size);
+  std::vector<std::uint8_t> out;
+  if (const auto read = read_file_data_into(offset, size, out); !read) {
+    return std::unexpected(read.error());
+  }
+  return out;
+}
+
+Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const {
+  const DatFileEntry* entry = find(id);
+  if (entry == nullptr) {
+    out.clear();
+    return std::unexpected(DatError::not_found(id));
+  }
+  if (!entry->is_compressed()) return read_file_data_into(entry->offset, entry->size, out);
+  std::vector<std::uint8_t> stored;
+  if (const auto read = read_file_data_into(entry->offset, entry->size, stored); !read) {
+    out.clear();
+    return read;
+  }
+  // The expanded length is not checked against anything: whatever the payload yields is the file.
+  decompress_lrs_into(stored, out);
+  return {};
 }
 
 const DatFileEntry* DatDatabase::find(std::uint32_t id) const noexcept {
@@ -71,12 +110,11 @@ std::vector<std::uint32_t> DatDatabase::ids_in_storage_order(
 }
 
 Result<std::vector<std::uint8_t>> DatDatabase::get_file(std::uint32_t id) const {
-  const DatFileEntry* entry = find(id);
-  if (entry == nullptr) return std::unexpected(DatError::not_found(id));
-  auto stored = read_file_data(entry->offset, entry->size);
-  if (!stored || !entry->is_compressed()) return stored;
-  // The expanded length is not checked against anything: whatever the payload yields is the file.
-  return decompress_lrs(*stored);
+  std::vector<std::uint8_t> out;
+  if (const auto fetched = get_file_into(id, out); !fetched) {
+    return std::unexpected(fetched.error());
+  }
+  return out;
 }
 
 Result<StringTable> DatDatabase::string_table(std::uint32_t id) const {

@@ -141,16 +141,22 @@ class Expander {
 
 }  // namespace
 
-std::vector<std::uint8_t> decompress_lrs(std::span<const std::uint8_t> data) {
-  if (data.size() < detail::kLrsSizePrefix)
-    return std::vector<std::uint8_t>(data.begin(), data.end());
-
+void decompress_lrs_into(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out) {
+  if (data.size() < detail::kLrsSizePrefix) {
+    out.assign(data.begin(), data.end());
+    return;
+  }
   const std::uint32_t declared_size = load_le32(data.data());
   const std::span<const std::uint8_t> stream = data.subspan(detail::kLrsSizePrefix);
   // Sized once: the declared size, or less where the stream could not produce that much. Since
   // the stream can never outgrow this bound, stopping at it is stopping at the declared size.
-  std::vector<std::uint8_t> out(detail::lrs_output_bound(declared_size, stream.size()));
+  out.resize(detail::lrs_output_bound(declared_size, stream.size()));
   out.resize(Expander(stream, out).run());
+}
+
+std::vector<std::uint8_t> decompress_lrs(std::span<const std::uint8_t> data) {
+  std::vector<std::uint8_t> out;
+  decompress_lrs_into(data, out);
   return out;
 }
 

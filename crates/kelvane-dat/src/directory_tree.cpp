@@ -94,6 +94,7 @@ Result<void> DatDatabase::read_node(std::uint32_t offset) {
     const auto bytes = read_file_data(node, kNodeSize);
     if (!bytes) return std::unexpected(bytes.error());
     ++node_reads;
+    directory_nodes_.push_back(node);
     PathFrame frame;
     frame.offset = node;
     for (std::size_t slot = 0; slot < kBranchCount; ++slot) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kelvane_dat/dat_database.hpp"
 #include "tool_fixture.hpp"
 
 namespace kelvane_dat::cli::testing {
@@ -23,6 +24,14 @@ TEST(ToolInfo, ShowsHeaderKindAndFilesPerType) {
   const auto stored = [&archive](std::uint32_t id) { return archive.entries.at(id).size; };
   const unsigned audio = stored(0x0A000002);
   const unsigned tables = stored(0x23000001) + stored(0x2300000A);
+  // Each block gives its chain a 4-byte pointer and up to 1020 bytes; a node fills two blocks.
+  std::uint64_t file_bytes = 0;
+  for (const auto& [id, entry] : archive.entries) {
+    file_bytes += entry.size + 4 * ((entry.size + 1019) / 1020);
+  }
+  const std::uint64_t nodes = DatDatabase::open(archive.path()).value().directory_nodes().size();
+  const std::uint64_t directory_bytes = nodes * (1716 + 2 * 4);
+  const std::uint64_t unclaimed = h.file_size - 0x190 - file_bytes - directory_bytes;
   const std::string expected =
       "Archive:     " + archive.path() +
       "\n"
@@ -50,6 +59,13 @@ TEST(ToolInfo, ShowsHeaderKindAndFilesPerType) {
       "  game_version    7\n"
       "  version_string  76 31 2E 32 00 00 00 00 00 00 00 00 00 00 00 FF\n"
       "  version_minor   9\n"
+      "\n"
+      "Layout:\n"
+      "  file bytes       " +
+      std::to_string(file_bytes) + "\n  directory bytes  " + std::to_string(directory_bytes) +
+      "\n  unclaimed bytes  " + std::to_string(unclaimed) +
+      "\n"
+      "  overlaps         0\n"
       "\n"
       "Type         Files  Compressed  Stored bytes\n"
       "Texture          1           0          3000\n" +

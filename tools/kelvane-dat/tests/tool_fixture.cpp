@@ -1,6 +1,11 @@
 #include "tool_fixture.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "support/archive_builder.hpp"
@@ -181,6 +186,25 @@ DamagedArchive::DamagedArchive() {
       "kelvane-dat: decode string table 0x23000004: decoding stopped at byte " +
           std::to_string(table_size) + " of " + std::to_string(table_size + 2),
   };
+}
+
+ScratchDirectory::ScratchDirectory() {
+  static std::atomic<unsigned> made = 0;
+  path_ = std::filesystem::temp_directory_path() /
+          ("kelvane_tool_dir_" + std::to_string(::getpid()) + "_" + std::to_string(made++));
+  std::filesystem::remove_all(path_);
+  std::filesystem::create_directories(path_);
+}
+
+ScratchDirectory::~ScratchDirectory() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::optional<Bytes> read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 e2e::ProcessResult run_tool(const std::vector<std::string>& args, e2e::TerminalStreams terminal) {

@@ -73,6 +73,23 @@ class DamagedArchive {
   std::optional<test_support::TempFile> file_;
 };
 
+// A fresh directory under the temporary directory, removed with everything in it at the end.
+class ScratchDirectory {
+ public:
+  ScratchDirectory();
+  ScratchDirectory(const ScratchDirectory&) = delete;
+  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+  ~ScratchDirectory();
+
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The bytes of a file on disk; nullopt when it cannot be read.
+std::optional<Bytes> read_file(const std::filesystem::path& path);
+
 e2e::ProcessResult run_tool(const std::vector<std::string>& args,
                             e2e::TerminalStreams terminal = {});
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,8 @@ TEST(ToolVerify, ReportsEveryFaultInIdOrderAtAnyJobCount) {
   }
 }
 
-// Many small files, every seventh stored with a chain that starts past the end of the archive.
+// Many small files, every seventh stored with a chain that starts past the end of the archive,
+// at offsets falling as ids rise: verify reads in storage order but reports in id order.
 class ManyFiles {
  public:
   ManyFiles() {
@@ -55,7 +57,7 @@ class ManyFiles {
     for (std::uint32_t i = 0; i < 600; ++i) {
       const std::uint32_t id = 0x06000000 + i;
       if (i % 7 == 3) {
-        entries.push_back(DatFileEntry{0, id, 0x7FFFFF00, 10, 0, 0});
+        entries.push_back(DatFileEntry{0, id, 0x7FFFFF00 - i, 10, 0, 0});
         failures_.push_back("kelvane-dat: read " + hex_id(id) +
                             ": IO error: failed to fill whole buffer");
         continue;
@@ -94,6 +96,35 @@ TEST(ToolVerify, ThreadsShareOneHandleAndAgree) {
     EXPECT_EQ(run.out, single.out);
     EXPECT_EQ(run.err, single.err);
   }
+}
+
+// Two entries over one chain and a chain that loops back onto itself: each overlap is a failure,
+// and neither chain that ran into claimed bytes is read. Were the sharer read, its compressed flag
+// would make it fail to expand.
+TEST(ToolVerify, OverlapsFailAndNoChainIsReadTwice) {
+  test_support::ArchiveBuilder builder(1024);
+  const DatFileEntry first = builder.store_file(0x06000001, Bytes(3000, 0x41));
+  DatFileEntry sharer = first;
+  sharer.id = 0x06000002;
+  sharer.bit_flags = DatFileEntry::kCompressedFlag;
+  const auto loop = builder.new_blocks(1);
+  // 2000 bytes: 1020 from the block, then the last 980 (and its pointer) from it again.
+  builder.write_chain(Bytes(1020, 0x42), loop, loop[0]);
+  test_support::DirectoryNode root;
+  root.entries = {first, sharer, DatFileEntry{0, 0x06000003, loop[0], 2000, 0, 0}};
+  builder.header.root_offset = builder.store_node(root);
+  const test_support::TempFile file(builder.finish(), "kelvane_tool_overlaps");
+
+  const e2e::ProcessResult run = run_tool({"verify", file.path().string()});
+  EXPECT_EQ(run.exit_status, 1);
+  char lines[256];
+  std::snprintf(lines, sizeof lines,
+                "kelvane-dat: layout: file 0x06000002 and file 0x06000001 both claim 1024 bytes at "
+                "0x%08X\n"
+                "kelvane-dat: layout: file 0x06000003 claims 984 bytes at 0x%08X twice\n",
+                first.offset, loop[0]);
+  EXPECT_EQ(run.err, lines);
+  EXPECT_EQ(run.out, "checked 1 file (3000 bytes) and 0 string tables (0 entries): 2 failures\n");
 }
 
 TEST(ToolVerify, QuickWorkDrawsNoProgressOnATerminal) {

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
 #include "kelvane_dat/error.hpp"
@@ -15,8 +16,18 @@
 #include "kelvane_dat/file_type/dat_kind.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
+#include "kelvane_dat/mapped_file.hpp"
 
 namespace kelvane_dat {
+
+/// How DatDatabase::open reads the archive.
+struct OpenOptions {
+  /// Maps the archive read-only and serves every chain from memory instead of positioned reads:
+  /// the same bytes and errors, without a system call per fetch. The hazard of any mapped file:
+  /// if another process truncates the archive while it is open, touching the lost pages raises
+  /// SIGBUS and ends the process. Off by default.
+  bool mapped = false;
+};
 
 /// An open archive: its header, its whole directory and the open file.
 ///
@@ -42,7 +53,9 @@ class KELVANE_DAT_EXPORT DatDatabase {
   /// directory node cannot be read, BinRead when a node's entries overrun it, Corruption for a
   /// directory that loops, nests deeper than kMaxDirectoryDepth or needs more node reads than the
   /// file has runs of 1720 bytes (a node and one block pointer), or 64 in a smaller file.
-  [[nodiscard]] static Result<DatDatabase> open(const std::filesystem::path& path);
+  /// With `options.mapped`, a failure to map the file is Io.
+  [[nodiscard]] static Result<DatDatabase> open(const std::filesystem::path& path,
+                                                OpenOptions options = {});
 
   /// Takes over the open file of `other`, which is left without one.
   DatDatabase(DatDatabase&&) noexcept = default;
@@ -62,6 +75,12 @@ class KELVANE_DAT_EXPORT DatDatabase {
   DatKind dat_kind() const noexcept { return header_.dat_kind(); }
   /// What file `id` holds, as an archive of this kind means its ids.
   DatFileType file_type(std::uint32_t id) const noexcept { return from_id_in_dat(id, dat_kind()); }
+  // The archive file and its chain geometry, for walks over raw blocks such as the layout check.
+  PositionedReader reader() const noexcept { return PositionedReader(file_); }
+  ChainGeometry chain_geometry() const noexcept { return {header_.block_size, file_length_}; }
+  // The offset of every directory node in the order open read them; a node that two branches lead
+  // to is listed twice.
+  const std::vector<std::uint32_t>& directory_nodes() const noexcept { return directory_nodes_; }
 
   /// The ids of every file, or of the files of one type, ascending.
   std::vector<std::uint32_t> ids(std::optional<DatFileType> type = std::nullopt) const;
@@ -72,6 +91,9 @@ class KELVANE_DAT_EXPORT DatDatabase {
 
   /// The file's bytes, expanded when its entry is compressed. NotFound for an unknown id.
   [[nodiscard]] Result<std::vector<std::uint8_t>> get_file(std::uint32_t id) const;
+  /// get_file into a caller's buffer, for callers that read many files: `out` is replaced by the
+  /// file's bytes, reusing its capacity, and left empty on failure.
+  [[nodiscard]] Result<void> get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const;
   /// The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
   /// bytes are not a string table. Bytes after the table are not looked at.
   [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;
@@ -80,7 +102,12 @@ class KELVANE_DAT_EXPORT DatDatabase {
                                                                  std::uint32_t size) const;
 
  private:
-  DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length);
+  DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length,
+              std::optional<MappedFile> mapping);
+
+  // The chain walk into a caller's buffer, from the mapping when there is one.
+  Result<void> read_file_data_into(std::uint32_t offset, std::uint32_t size,
+                                   std::vector<std::uint8_t>& out) const;
 
   /// The steps of opening: walk the tree from the header's root offset, depth first in pre-order,
   /// children in slot order.
@@ -91,6 +118,9 @@ class KELVANE_DAT_EXPORT DatDatabase {
   std::unordered_map<std::uint32_t, DatFileEntry> files_;
   FileDescriptor file_;
   std::uint64_t file_length_;
+  std::vector<std::uint32_t> directory_nodes_;
+  // The whole file as it was at open, when opened mapped.
+  std::optional<MappedFile> mapping_;
 };
 
 }  // namespace kelvane_dat

@@ -20,5 +20,9 @@ namespace kelvane_dat {
 /// payload shorter than 4 bytes has no declared size and comes back unchanged. The output never
 /// exceeds the declared size.
 KELVANE_DAT_EXPORT std::vector<std::uint8_t> decompress_lrs(std::span<const std::uint8_t> data);
+/// decompress_lrs into a caller's buffer, which must not overlap `data`: `out` is replaced by the
+/// output, reusing its capacity.
+KELVANE_DAT_EXPORT void decompress_lrs_into(std::span<const std::uint8_t> data,
+                                            std::vector<std::uint8_t>& out);
 
 }  // namespace kelvane_dat

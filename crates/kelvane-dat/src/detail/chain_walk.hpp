@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "kelvane_dat/block_chain.hpp"
@@ -53,39 +54,18 @@ inline Result<ChainStep> chain_step(std::uint32_t block, std::uint32_t next,
   return ChainStep{payload_start, std::min(remaining, block_size - kPointerSize), next};
 }
 
-// Brent's cycle detection over the sequence of block offsets, in constant memory. The walk is a
-// function of the block offset alone, so once an offset repeats every later read repeats one that
-// already succeeded.
-class LoopDetector {
- public:
-  explicit LoopDetector(std::uint32_t first_block) : saved_(first_block) {}
-
-  bool revisits(std::uint32_t block) {
-    if (block == saved_) return true;
-    if (++steps_ == limit_) {
-      saved_ = block;
-      limit_ *= 2;
-      steps_ = 0;
-    }
-    return false;
-  }
-
- private:
-  std::uint32_t saved_;
-  std::uint64_t steps_ = 0;
-  std::uint64_t limit_ = 1;
-};
-
 // The straightforward walk. `read_payload(file_offset, length, filled)` fetches `length` payload
-// bytes that belong at `filled` in the result. With `stop_on_loop`, the walk succeeds as soon as it
-// returns to a block it has visited, since everything after that would repeat reads that succeeded.
+// bytes that belong at `filled` in the result. With a `reread_bound`, the walk stops, successfully,
+// once its blocks (pointers and payload shares, all read) add up to more bytes than that: it has
+// then read some byte of a file that long twice, through blocks that overlap or loop.
 template <class PayloadReader>
 Result<void> walk_chain(PositionedReader file, std::uint32_t block_size, std::uint32_t offset,
-                        std::uint32_t size, PayloadReader&& read_payload, bool stop_on_loop) {
+                        std::uint32_t size, PayloadReader&& read_payload,
+                        std::optional<std::uint64_t> reread_bound) {
   std::uint64_t filled = 0;
+  std::uint64_t block_bytes = 0;
   std::uint32_t remaining = size;
   std::uint32_t current = offset;
-  LoopDetector loop(offset);
   while (remaining > 0) {
     std::array<std::uint8_t, kPointerSize> pointer;
     if (const auto read = file.read_exact_at_compat(pointer, current); !read) {
@@ -99,13 +79,15 @@ Result<void> walk_chain(PositionedReader file, std::uint32_t block_size, std::ui
     filled += step->share;
     remaining -= step->share;
     current = step->next;
-    if (stop_on_loop && remaining > 0 && loop.revisits(current)) return {};
+    block_bytes += kPointerSize + step->share;
+    if (reread_bound && remaining > 0 && block_bytes > *reread_bound) return {};
   }
   return {};
 }
 
 // read_block_chain for a `size` beyond the file's length (see its contract): walks the chain
-// keeping nothing, and fails with the error the walk meets, or Corruption when the walk succeeds.
+// keeping nothing, as far as its blocks add up to the file's length, and fails with the error the
+// walk meets on that stretch, or Corruption.
 Result<std::vector<std::uint8_t>> walk_oversized_chain(PositionedReader file,
                                                        ChainGeometry geometry, std::uint32_t offset,
                                                        std::uint32_t size);

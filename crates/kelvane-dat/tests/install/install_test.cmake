@@ -121,7 +121,7 @@ function(check_install prefix type)
   #    the helpers the library builds on, which programs include on their own when they want them.
   set(helper_headers kelvane_dat/kelvane_dat.hpp kelvane_dat/block_chain.hpp
       kelvane_dat/debug_format.hpp kelvane_dat/endian.hpp kelvane_dat/export.hpp
-      kelvane_dat/file_descriptor.hpp)
+      kelvane_dat/file_descriptor.hpp kelvane_dat/mapped_file.hpp)
   file(GLOB_RECURSE headers RELATIVE "${prefix}/include" "${prefix}/include/kelvane_dat/*.hpp")
   file(READ "${prefix}/include/kelvane_dat/kelvane_dat.hpp" umbrella)
   foreach(header IN LISTS headers)

@@ -34,6 +34,8 @@ class MemorySource {
   }
 
   std::uint64_t size() const { return bytes_.size(); }
+  // The whole file, as a mapping of it would show it.
+  std::span<const std::uint8_t> bytes() const { return bytes_; }
   const std::vector<Read>& reads() const { return reads_; }
   void clear_reads() { reads_.clear(); }
 

@@ -24,13 +24,23 @@ Bytes pattern(std::size_t size, std::uint8_t salt = 0) {
   return out;
 }
 
-// read_block_chain reads ahead; the reference walk makes exactly the reads the format describes.
-// Both must return the same bytes and the same errors.
-enum class Walk { Fast, Reference };
-constexpr Walk kWalks[] = {Walk::Fast, Walk::Reference};
+// read_block_chain reads ahead; the reference walk makes exactly the reads the format describes;
+// the in-memory walk serves mapped archives. All must return the same bytes and the same errors.
+enum class Walk { Fast, Reference, InMemory };
+constexpr Walk kWalks[] = {Walk::Fast, Walk::Reference, Walk::InMemory};
+// A mapped file cannot fail a read the way a disk can.
+constexpr Walk kWalksThatRead[] = {Walk::Fast, Walk::Reference};
 
 std::ostream& operator<<(std::ostream& out, Walk walk) {
-  return out << (walk == Walk::Fast ? "fast walk" : "reference walk");
+  switch (walk) {
+    case Walk::Fast:
+      return out << "fast walk";
+    case Walk::Reference:
+      return out << "reference walk";
+    case Walk::InMemory:
+      return out << "in-memory walk";
+  }
+  std::unreachable();
 }
 
 Result<Bytes> walk_with(Walk walk, const MemorySource& source, ChainGeometry geometry,
@@ -40,6 +50,17 @@ Result<Bytes> walk_with(Walk walk, const MemorySource& source, ChainGeometry geo
       return read_block_chain(PositionedReader(source), geometry, offset, size);
     case Walk::Reference:
       return detail::read_block_chain_reference(PositionedReader(source), geometry, offset, size);
+    case Walk::InMemory: {
+      EXPECT_EQ(geometry.file_length, source.size()) << "a mapping holds the whole file";
+      Bytes out(3, 0xEE);  // a reused buffer: its old bytes must not survive
+      const auto walked =
+          read_block_chain_in_memory(source.bytes(), geometry.block_size, offset, size, out);
+      if (!walked) {
+        EXPECT_TRUE(out.empty());
+        return std::unexpected(walked.error());
+      }
+      return out;
+    }
   }
   std::unreachable();
 }
@@ -102,6 +123,8 @@ TEST_P(BlockChainWalk, GathersPayloadsInChainOrder) {
       EXPECT_EQ(*fast, payload);
       // No block follows its predecessor, so no bet pays off after the first read.
       EXPECT_LE(source.reads().size(), builder.blocks_for(size));
+      EXPECT_EQ(walk_with(Walk::InMemory, source, block_size, order.front(), size).value(),
+                payload);
     }
   }
 }
@@ -127,6 +150,7 @@ TEST_P(BlockChainWalk, ZeroPointerMeansTheRestFollowsContiguously) {
   ASSERT_EQ(source.reads().size(), 1u);
   EXPECT_EQ(source.reads()[0].offset, first);
   EXPECT_GE(source.reads()[0].length, 4 + payload.size());
+  EXPECT_EQ(walk_with(Walk::InMemory, source, block_size, first, size).value(), payload);
 }
 
 TEST_P(BlockChainWalk, InterleavedChainsStaySeparate) {
@@ -191,7 +215,7 @@ TEST(BlockChain, OsErrorsPassThroughUnchanged) {
   const std::uint32_t first = builder.store_chain(pattern(600));
   MemorySource source(builder.bytes());
   source.fail_reads_covering(first + 256 + 10, EIO);
-  for (const Walk walk : kWalks) {
+  for (const Walk walk : kWalksThatRead) {
     SCOPED_TRACE(walk);
     const auto data = walk_with(walk, source, 256, first, 600);
     ASSERT_FALSE(data.has_value());
@@ -226,33 +250,47 @@ TEST(BlockChain, BlockSizesWithoutPayloadOnlyReadZeroPointerChains) {
   }
 }
 
-// A file of more than 4 GiB whose block at 0xFFFFFFF0 points to 0xFFFFFFFC; every other byte is
-// zero.
+// A file of more than 4 GiB whose block at 0xFFFFFFF0 points to `next`; every other byte is zero.
 class HugeSource {
  public:
   static constexpr std::uint64_t kSize = 0x140000000;
+  explicit HugeSource(std::uint32_t next) {
+    for (int i = 0; i < 4; ++i) pointer_[i] = static_cast<std::uint8_t>(next >> (8 * i));
+  }
   std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
                                                     std::uint64_t offset) const {
     if (offset + buffer.size() > kSize) return std::unexpected(IoError::fill_whole_buffer());
     for (std::size_t i = 0; i < buffer.size(); ++i) {
       const std::uint64_t at = offset + i;
-      buffer[i] = at >= 0xFFFFFFF0 && at < 0xFFFFFFF4 ? kPointer[at - 0xFFFFFFF0] : 0;
+      buffer[i] = at >= 0xFFFFFFF0 && at < 0xFFFFFFF4 ? pointer_[at - 0xFFFFFFF0] : 0;
     }
     return {};
   }
 
  private:
-  static constexpr std::uint8_t kPointer[] = {0xFC, 0xFF, 0xFF, 0xFF};
+  std::uint8_t pointer_[4];
 };
 
-TEST(BlockChain, PayloadStartBeyond32BitsIsCorruption) {
-  const HugeSource source;
+// The last block whose payload starts within 32-bit offsets is at 0xFFFFFFFB; one byte further
+// has none.
+TEST(BlockChain, PayloadStartMustFitIn32Bits) {
   const ChainGeometry geometry{16, HugeSource::kSize};
-  for (const auto& data :
-       {read_block_chain(PositionedReader(source), geometry, 0xFFFFFFF0, 20),
-        detail::read_block_chain_reference(PositionedReader(source), geometry, 0xFFFFFFF0, 20)}) {
-    ASSERT_FALSE(data.has_value());
-    EXPECT_EQ(data.error().to_string(),
+  const HugeSource last_valid(0xFFFFFFFB);
+  const HugeSource first_invalid(0xFFFFFFFC);
+  for (const Walk walk : kWalks) {
+    SCOPED_TRACE(walk);
+    const auto read = [&](const HugeSource& source) {
+      return walk == Walk::Fast
+                 ? read_block_chain(PositionedReader(source), geometry, 0xFFFFFFF0, 20)
+                 : detail::read_block_chain_reference(PositionedReader(source), geometry,
+                                                      0xFFFFFFF0, 20);
+    };
+    const auto valid = read(last_valid);
+    ASSERT_TRUE(valid.has_value()) << valid.error();
+    EXPECT_EQ(*valid, Bytes(20, 0));
+    const auto beyond = read(first_invalid);
+    ASSERT_FALSE(beyond.has_value());
+    EXPECT_EQ(beyond.error().to_string(),
               "Corruption detected: block at offset 0xFFFFFFFC (block size 16) has no payload "
               "start within 32-bit offsets");
   }
@@ -281,12 +319,24 @@ TEST_P(OversizeChain, FailsAsTheWalkWouldWithoutAFullSizeRead) {
     for (int i = 0; i < 4; ++i)
       image[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
   }
-  const MemorySource source(image);
   for (const Walk walk : kWalks) {
     SCOPED_TRACE(walk);
+    const MemorySource source(image);
     EXPECT_EQ(error_text(walk_with(walk, source, c.block_size, c.start, c.size)), c.error);
+    // However far the chain would lead, the walk reads about the file's length.
+    std::uint64_t read_bytes = 0;
+    for (const Read& read : source.reads()) read_bytes += read.length;
+    EXPECT_LE(read_bytes, image.size() + c.block_size);
   }
-  for (const Read& read : source.reads()) EXPECT_LE(read.length, image.size());
+}
+
+// Blocks 4 bytes apart, each pointing to the next, from 0x100 to 0xEFC, which points out of the
+// file: 896 overlapping blocks that would read 224 KiB of a 4 KiB file before failing.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> overlapping_blocks_leading_out() {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> pointers;
+  for (std::uint32_t at = 0x100; at < 0xEFC; at += 4) pointers.emplace_back(at, at + 4);
+  pointers.emplace_back(0xEFC, 0x9000);
+  return pointers;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -318,6 +368,9 @@ INSTANTIATE_TEST_SUITE_P(
          0x10000,
          "Corruption detected: block chain at offset 0x00000100 (block size 256) would gather "
          "65536 bytes from a file of 4096 bytes"},
+        {"OverlappingBlocksLeadingOut", 256, overlapping_blocks_leading_out(), 0x100, 0x40000,
+         "Corruption detected: block chain at offset 0x00000100 (block size 256) would gather "
+         "262144 bytes from a file of 4096 bytes"},
         {"LoopThenNothingElse",
          5,
          {{0x10, 0x20}, {0x20, 0x30}, {0x30, 0x20}},
@@ -331,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BlockChain, OsErrorBeforeTheEndComesFirstForOversizeChains) {
   MemorySource source(Bytes(0x1000, 0));
   source.fail_reads_covering(0x102, EACCES);
-  for (const Walk walk : kWalks) {
+  for (const Walk walk : kWalksThatRead) {
     SCOPED_TRACE(walk);
     const auto data = walk_with(walk, source, 256, 0x100, 0xFFFFFFFF);
     ASSERT_FALSE(data.has_value());

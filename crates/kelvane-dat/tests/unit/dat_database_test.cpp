@@ -30,10 +30,10 @@ using Bytes = std::vector<std::uint8_t>;
 static_assert(!std::is_copy_constructible_v<DatDatabase>);
 static_assert(std::is_nothrow_move_constructible_v<DatDatabase>);
 
-Result<DatDatabase> open_built(ArchiveBuilder& builder) {
+Result<DatDatabase> open_built(ArchiveBuilder& builder, OpenOptions options = {}) {
   // The open handle keeps the file alive after its name is removed.
   const TempFile file(builder.finish(), "kelvane_db");
-  return DatDatabase::open(file.path());
+  return DatDatabase::open(file.path(), options);
 }
 
 DatFileEntry entry_with_id(std::uint32_t id) { return DatFileEntry{0, id, 0, 0, 0, 0}; }
@@ -211,11 +211,14 @@ void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.name; }
 class HostileDirectory : public testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileDirectory, EndsTheOpenWithAnError) {
-  ArchiveBuilder builder(256);
-  const std::string expected = GetParam().build(builder);
-  const auto database = open_built(builder);
-  ASSERT_FALSE(database.has_value());
-  EXPECT_EQ(database.error().to_string(), expected);
+  for (const bool mapped : {false, true}) {
+    SCOPED_TRACE(mapped ? "mapped" : "positioned reads");
+    ArchiveBuilder builder(256);
+    const std::string expected = GetParam().build(builder);
+    const auto database = open_built(builder, OpenOptions{.mapped = mapped});
+    ASSERT_FALSE(database.has_value());
+    EXPECT_EQ(database.error().to_string(), expected);
+  }
 }
 
 std::string loop_text(std::uint32_t parent, std::uint32_t child) {
@@ -353,6 +356,32 @@ TEST(DatDatabase, CompressedPayloadOutputIsTheFile) {
   EXPECT_EQ(database->get_file(0x10).value(), (Bytes{'x', 'x', 'x'}));
   EXPECT_EQ(database->get_file(0x11).value(), Bytes{});
   EXPECT_EQ(database->read_file_data(stored.offset, 8).value(), payload);
+}
+
+TEST(DatDatabase, GetFileIntoFillsTheCallersBufferInPlace) {
+  ArchiveBuilder builder(256);
+  StoreOptions compressed;
+  compressed.compressed = true;
+  DirectoryNode root;
+  root.entries.push_back(builder.store_file(0x10, Bytes(5000, 'p'), StoreOptions{}));
+  root.entries.push_back(builder.store_file(0x11, Bytes(3000, 'c'), compressed));
+  builder.header.root_offset = builder.store_node(root);
+  for (const bool mapped : {false, true}) {
+    SCOPED_TRACE(mapped ? "mapped" : "positioned reads");
+    const auto database = open_built(builder, OpenOptions{.mapped = mapped});
+    ASSERT_TRUE(database.has_value()) << database.error();
+    Bytes buffer(7000, 0xEE);
+    const std::uint8_t* const storage = buffer.data();
+    for (const std::uint32_t id : {0x10u, 0x11u}) {
+      ASSERT_TRUE(database->get_file_into(id, buffer).has_value());
+      EXPECT_EQ(buffer, database->get_file(id).value());
+      EXPECT_EQ(buffer.data(), storage) << "the capacity it had is reused";
+    }
+    const auto missing = database->get_file_into(0x12, buffer);
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_EQ(missing.error().to_string(), DatError::not_found(0x12).to_string());
+    EXPECT_TRUE(buffer.empty());
+  }
 }
 
 TEST(DatDatabase, LooksUpListsAndDecodesByType) {

@@ -1,0 +1,74 @@
+// kelvane-dat diff end to end: comparing two large archives by content against verify of both,
+// which reads every file of each archive once too.
+
+#include <string>
+
+#include "bench_data.hpp"
+#include "bench_registry.hpp"
+#include "child_process.hpp"
+#include "figures.hpp"
+
+namespace kelvane_dat::bench {
+
+namespace {
+
+// Two versions of the sample archive, 100 and 99 times its content: the first tables are the same
+// in both, the other files changed, the larger one has files the other lacks.
+constexpr unsigned kOldScale = 99;
+constexpr unsigned kNewScale = 100;
+
+// The time is the tool's CPU time, so warming the page cache in the loop does not count.
+void tool_diff(benchmark::State& state) {
+  const std::string old_archive = sample_archive(kOldScale).string();
+  const std::string new_archive = sample_archive(kNewScale).string();
+  const ChildRun run{.program = KELVANE_DAT_TOOL,
+                     .args = {"diff", old_archive, new_archive},
+                     .environment = {},
+                     .accepted_statuses = {1}};
+  for (auto _ : state) {
+    warm_page_cache(old_archive);
+    warm_page_cache(new_archive);
+    const std::optional<double> seconds = cpu_seconds_of(run);
+    if (!seconds) return state.SkipWithError("kelvane-dat diff failed");
+    state.SetIterationTime(*seconds);
+  }
+  state.counters[kSecondsPerRun] = item_counter(state, 1, /*inverted=*/true);
+}
+
+void tool_verify_both(benchmark::State& state) {
+  const std::string archives[] = {sample_archive(kOldScale).string(),
+                                  sample_archive(kNewScale).string()};
+  for (auto _ : state) {
+    double total = 0;
+    for (const std::string& archive : archives) {
+      warm_page_cache(archive);
+      const std::optional<double> seconds = cpu_seconds_of({.program = KELVANE_DAT_TOOL,
+                                                            .args = {"verify", archive},
+                                                            .environment = {},
+                                                            .accepted_statuses = {0}});
+      if (!seconds) return state.SkipWithError("kelvane-dat verify failed");
+      total += *seconds;
+    }
+    state.SetIterationTime(total);
+  }
+  state.counters[kSecondsPerRun] = item_counter(state, 1, /*inverted=*/true);
+}
+
+}  // namespace
+
+void register_tool_benchmarks() {
+  constexpr const char* kDiff = "tool/diff_x99_x100";
+  constexpr const char* kVerifyBoth = "tool/verify_x99_and_x100";
+  for (const auto& [name, function] :
+       {std::pair{kDiff, &tool_diff}, std::pair{kVerifyBoth, &tool_verify_both}}) {
+    benchmark::RegisterBenchmark(name, function)
+        ->UseManualTime()
+        ->Iterations(2)
+        ->Unit(benchmark::kMillisecond);
+  }
+  // Diff reads what verify reads of both archives and compares instead of checking.
+  add_figure({"kelvane-dat diff, 99x against 100x sample archive", kDiff, kVerifyBoth,
+              "verify of both", kSecondsPerRun, Unit::Milliseconds, Goal{.ratio_at_most = 1.2}});
+}
+
+}  // namespace kelvane_dat::bench

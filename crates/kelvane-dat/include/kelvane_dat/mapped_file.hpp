@@ -1,0 +1,45 @@
+#pragma once
+
+// A whole file mapped read-only into memory, for reading chains without a system call per read.
+//
+// The mapping shows the file as it is now: a file another process truncates while it is mapped
+// makes any access to the lost pages raise SIGBUS, which no error value can report. Callers opt in
+// knowing that (see DatDatabase's OpenOptions).
+
+#include <cstdint>
+#include <expected>
+#include <span>
+
+#include "kelvane_dat/export.hpp"
+#include "kelvane_dat/file_descriptor.hpp"
+#include "kelvane_dat/io_error.hpp"
+
+namespace kelvane_dat {
+
+/// A whole file mapped read-only; move-only, unmapped when destroyed.
+class KELVANE_DAT_EXPORT MappedFile {
+ public:
+  /// Maps the first `length` bytes of `file`, which the caller has just measured; a length of 0
+  /// maps nothing and makes no system call. The mapping stays valid after `file` is closed.
+  static std::expected<MappedFile, IoError> map_read_only(const FileDescriptor& file,
+                                                          std::uint64_t length);
+
+  MappedFile() noexcept = default;
+  MappedFile(MappedFile&& other) noexcept;
+  MappedFile& operator=(MappedFile&& other) noexcept;
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  ~MappedFile();
+
+  std::span<const std::uint8_t> bytes() const noexcept { return {data_, length_}; }
+
+ private:
+  MappedFile(const std::uint8_t* data, std::size_t length) noexcept
+      : data_(data), length_(length) {}
+  void unmap() noexcept;
+
+  const std::uint8_t* data_ = nullptr;
+  std::size_t length_ = 0;
+};
+
+}  // namespace kelvane_dat

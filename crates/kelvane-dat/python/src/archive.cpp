@@ -1,0 +1,148 @@
+#include "archive.hpp"
+
+#include <pybind11/stl.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "errors.hpp"
+#include "records.hpp"
+
+namespace py = pybind11;
+
+namespace kelvane_dat::python {
+
+namespace {
+
+// The file id a mapping key names: an int from 0 to 2**32 - 1. Any other key names no file, as a
+// key of the wrong type is simply absent from a dict.
+std::optional<std::uint32_t> file_id_of(py::handle key) {
+  py::detail::make_caster<std::uint32_t> id;
+  if (!id.load(key, /*convert=*/false)) return std::nullopt;
+  return static_cast<std::uint32_t>(id);
+}
+
+const DatFileEntry* find_entry(const DatDatabase& database, py::handle key) {
+  const std::optional<std::uint32_t> id = file_id_of(key);
+  return id ? database.find(*id) : nullptr;
+}
+
+FileEntry entry_of(const DatDatabase& database, const DatFileEntry& entry) {
+  return FileEntry{entry, database.file_type(entry.id)};
+}
+
+std::optional<DatFileType> type_named(const std::optional<std::string>& name) {
+  if (!name) return std::nullopt;
+  const std::optional<DatFileType> type = file_type_from_name(*name);
+  if (!type)
+    throw py::value_error("unknown file type " + py::repr(py::str(*name)).cast<std::string>());
+  return type;
+}
+
+Archive open_archive(const py::object& path) {
+  // os.fspath raises the TypeError Python's own functions raise for a path of the wrong type.
+  const auto native_path =
+      py::module_::import("os").attr("fspath")(path).cast<std::filesystem::path>();
+  Result<DatDatabase> database = [&] {
+    py::gil_scoped_release unlocked;
+    return DatDatabase::open(native_path);
+  }();
+  return Archive(value_or_raise(std::move(database), path));
+}
+
+py::bytes read_file(const Archive& archive, std::uint32_t id) {
+  const std::shared_ptr<const DatDatabase> database = archive.database();
+  Result<std::vector<std::uint8_t>> data = [&] {
+    py::gil_scoped_release unlocked;
+    return database->get_file(id);
+  }();
+  const std::vector<std::uint8_t> bytes = value_or_raise(std::move(data));
+  return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+PyStringTable read_string_table(const Archive& archive, std::uint32_t id) {
+  const std::shared_ptr<const DatDatabase> database = archive.database();
+  Result<StringTable> table = [&] {
+    py::gil_scoped_release unlocked;
+    return database->string_table(id);
+  }();
+  return to_python(value_or_raise(std::move(table)));
+}
+
+FileEntry get_entry(const Archive& archive, const py::handle& key) {
+  const auto database = archive.database();
+  const std::optional<std::uint32_t> id = file_id_of(key);
+  if (id) {
+    if (const DatFileEntry* entry = database->find(*id)) return entry_of(*database, *entry);
+    raise_error(DatError::not_found(*id));
+  }
+  PyErr_SetObject(PyExc_KeyError, key.ptr());
+  throw py::error_already_set();
+}
+
+}  // namespace
+
+std::shared_ptr<const DatDatabase> Archive::database() const {
+  if (!database_) throw py::value_error("I/O operation on closed archive");
+  return database_;
+}
+
+void add_archive(py::module_& module) {
+  const py::module_ abc = py::module_::import("collections.abc");
+  py::class_<Archive>(module, "Archive",
+                      "An open archive: a read-only mapping of file id to FileEntry.")
+      .def_property_readonly("kind",
+                             [](const Archive& archive) {
+                               return std::string(to_string(archive.database()->dat_kind()));
+                             })
+      .def_property_readonly("closed", &Archive::closed)
+      .def("close", &Archive::close)
+      .def("__enter__", [](py::object self) { return self; })
+      .def("__exit__", [](Archive& archive, const py::args&) { archive.close(); })
+      .def("__len__", [](const Archive& archive) { return archive.database()->files().size(); })
+      .def("__contains__",
+           [](const Archive& archive, const py::handle& key) {
+             return find_entry(*archive.database(), key) != nullptr;
+           })
+      .def("__getitem__", &get_entry)
+      .def(
+          "get",
+          [](const Archive& archive, const py::handle& key, const py::object& fallback) {
+            const auto database = archive.database();
+            const DatFileEntry* entry = find_entry(*database, key);
+            return entry != nullptr ? py::cast(entry_of(*database, *entry)) : fallback;
+          },
+          py::arg("key"), py::arg("default") = py::none())
+      .def("__iter__",
+           [](const Archive& archive) { return py::iter(py::cast(archive.database()->ids())); })
+      .def("keys", [abc](py::object self) { return abc.attr("KeysView")(self); })
+      .def("values", [abc](py::object self) { return abc.attr("ValuesView")(self); })
+      .def("items", [abc](py::object self) { return abc.attr("ItemsView")(self); })
+      .def(
+          "ids",
+          [](const Archive& archive, const std::optional<std::string>& type) {
+            return archive.database()->ids(type_named(type));
+          },
+          py::kw_only(), py::arg("type") = py::none(),
+          "File ids in ascending order, all of them or those of one type (its name).")
+      .def("read", &read_file, py::arg("file_id"),
+           "The file's bytes, expanded when it is stored compressed.")
+      .def("string_table", &read_string_table, py::arg("file_id"),
+           "The string table stored as the file, decoded.")
+      .def("__repr__", [](const Archive& archive) -> std::string {
+        if (archive.closed()) return "<kelvane_dat.Archive (closed)>";
+        const auto database = archive.database();
+        return "<kelvane_dat.Archive " + std::string(to_string(database->dat_kind())) + ", " +
+               std::to_string(database->files().size()) + " files>";
+      });
+
+  module.def("open", &open_archive, py::arg("path"),
+             "Opens the archive at `path` (str or os.PathLike) and reads its directory.");
+}
+
+}  // namespace kelvane_dat::python

@@ -1,0 +1,86 @@
+// The chain walk over an archive held in memory: each block's pointer and payload are taken where
+// they lie, so a chain costs one copy of its payload and no system call.
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+
+#include "detail/chain_walk.hpp"
+#include "kelvane_dat/block_chain.hpp"
+#include "kelvane_dat/endian.hpp"
+
+namespace kelvane_dat {
+
+namespace {
+
+using detail::kPointerSize;
+
+// The image as a positioned source, for chains longer than the file, which are walked keeping
+// nothing.
+class ImageSource {
+ public:
+  explicit ImageSource(std::span<const std::uint8_t> image) : image_(image) {}
+
+  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                    std::uint64_t offset) const {
+    if (buffer.empty()) return {};
+    if (!holds(image_, offset, buffer.size())) return std::unexpected(IoError::fill_whole_buffer());
+    std::copy_n(image_.data() + offset, buffer.size(), buffer.data());
+    return {};
+  }
+
+  // Whether `length` bytes at `offset` lie within the image: a positioned read of them would not
+  // run out of file.
+  static bool holds(std::span<const std::uint8_t> image, std::uint64_t offset,
+                    std::uint64_t length) {
+    return offset <= image.size() && length <= image.size() - offset;
+  }
+
+ private:
+  std::span<const std::uint8_t> image_;
+};
+
+// The straightforward walk, each block decided by chain_step as every walk decides it, each read
+// replaced by a bounds check and the payload appended straight from the image.
+Result<void> walk(std::span<const std::uint8_t> image, std::uint32_t block_size,
+                  std::uint32_t offset, std::uint32_t size, std::vector<std::uint8_t>& out) {
+  std::uint32_t remaining = size;
+  std::uint32_t current = offset;
+  while (remaining > 0) {
+    if (!ImageSource::holds(image, current, kPointerSize)) {
+      return std::unexpected(IoError::fill_whole_buffer());
+    }
+    const auto step =
+        detail::chain_step(current, load_le32(image.data() + current), remaining, block_size);
+    if (!step) return std::unexpected(step.error());
+    if (!ImageSource::holds(image, step->payload_start, step->share)) {
+      return std::unexpected(IoError::fill_whole_buffer());
+    }
+    const std::uint8_t* from = image.data() + step->payload_start;
+    out.insert(out.end(), from, from + step->share);
+    remaining -= step->share;
+    current = step->next;
+  }
+  return {};
+}
+
+}  // namespace
+
+Result<void> read_block_chain_in_memory(std::span<const std::uint8_t> image,
+                                        std::uint32_t block_size, std::uint32_t offset,
+                                        std::uint32_t size, std::vector<std::uint8_t>& out) {
+  out.clear();
+  const ChainGeometry geometry{block_size, image.size()};
+  if (size > geometry.file_length) {
+    const ImageSource source(image);
+    const auto walked =
+        detail::walk_oversized_chain(PositionedReader(source), geometry, offset, size);
+    return std::unexpected(walked.error());
+  }
+  out.reserve(size);
+  const auto walked = walk(image, block_size, offset, size, out);
+  if (!walked) out.clear();
+  return walked;
+}
+
+}  // namespace kelvane_dat

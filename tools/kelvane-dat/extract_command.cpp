@@ -1,0 +1,126 @@
+// kelvane-dat extract ARCHIVE DIR [--type NAME] [--jobs N] [--force]: every file, expanded, to
+// DIR/<TypeName>/<XXXXXXXX>.bin.
+
+#include "commands.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "archive.hpp"
+#include "kelvane_dat/debug_format.hpp"
+#include "output_directory.hpp"
+#include "parallel_work.hpp"
+#include "report.hpp"
+#include "text_format.hpp"
+
+namespace kelvane_dat::cli {
+
+namespace {
+
+constexpr std::string_view kPositionals[] = {"ARCHIVE", "DIR"};
+constexpr OptionSyntax kOptions[] = {
+    kTypeOption,
+    kJobsOption,
+    {.name = "force",
+     .short_name = 'f',
+     .value_name = "",
+     .help = "write into DIR even when it is not empty, replacing files of the same name"},
+};
+constexpr CommandSyntax kSyntax{
+    .name = "extract",
+    .summary = "write every file, expanded if stored compressed, under a directory",
+    .positionals = kPositionals,
+    .required_positionals = 2,
+    .options = kOptions,
+    .details =
+        "Each file goes to DIR/<TYPE>/<ID>.bin, TYPE as ls shows it and ID as eight upper-case\n"
+        "hexadecimal digits, holding the bytes cat writes. DIR is created when missing; one that\n"
+        "is not empty is refused unless --force is given. Files are read in the order they are\n"
+        "stored. Each is written under a temporary name and renamed when complete. A file that\n"
+        "cannot be read is reported and the others are still extracted; the exit status is then "
+        "1.\n",
+};
+
+struct Failure {
+  std::uint32_t id;
+  std::string what;
+  std::string text;
+};
+
+struct Outcome {
+  std::uint64_t bytes = 0;
+  std::optional<Failure> failure;
+};
+
+Outcome extract_file(const DatDatabase& archive, const OutputDirectory& out, std::uint32_t id) {
+  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(id);
+  if (!bytes) return {0, Failure{id, "read " + id_text(id), error_text(bytes.error())}};
+  const std::string_view type = to_string(archive.file_type(id));
+  const std::string name = hex8(id) + ".bin";
+  const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
+  if (!written) {
+    return {0, Failure{id, "write " + std::string(type) + "/" + name, written.error()}};
+  }
+  return {bytes->size(), std::nullopt};
+}
+
+int run(const ParsedArguments& args) {
+  const std::expected<std::optional<DatFileType>, std::string> only = type_option(args);
+  if (!only) return usage_error(kSyntax.name, only.error());
+  const std::expected<std::size_t, std::string> jobs = jobs_option(args);
+  if (!jobs) return usage_error(kSyntax.name, jobs.error());
+  const std::string& directory = args.positionals()[1];
+  if (!args.has("force") && is_directory_with_entries(directory)) {
+    report_error("extract to " + directory,
+                 "the directory is not empty; use --force to write into it anyway");
+    return kExitUsage;
+  }
+  const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
+  if (!archive) return kExitArchiveError;
+  const std::expected<OutputDirectory, std::string> out = OutputDirectory::create(directory);
+  if (!out) {
+    report_error("create " + directory, out.error());
+    return kExitArchiveError;
+  }
+
+  const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(*only);
+  std::set<DatFileType> types;
+  for (const std::uint32_t id : ids) types.insert(archive->file_type(id));
+  for (const DatFileType type : types) {
+    const std::expected<void, std::string> made = out->make_subdirectory(to_string(type));
+    if (!made) {
+      report_error("create " + directory + "/" + std::string(to_string(type)), made.error());
+      return kExitArchiveError;
+    }
+  }
+
+  std::vector<Outcome> outcomes(ids.size());
+  for_each_in_parallel(ids.size(), *jobs, "extracting",
+                       [&](std::size_t i) { outcomes[i] = extract_file(*archive, *out, ids[i]); });
+
+  std::uint64_t bytes = 0;
+  std::vector<Failure> failures;
+  for (Outcome& outcome : outcomes) {
+    bytes += outcome.bytes;
+    if (outcome.failure) failures.push_back(std::move(*outcome.failure));
+  }
+  // Reported in id order, so the report does not depend on the layout or the threads.
+  std::sort(failures.begin(), failures.end(),
+            [](const Failure& a, const Failure& b) { return a.id < b.id; });
+  for (const Failure& failure : failures) report_error(failure.what, failure.text);
+  const std::size_t written = ids.size() - failures.size();
+  write_out("extracted " + counted(written, "file") + " (" + counted(bytes, "byte") + ") to " +
+            directory + (failures.empty() ? "" : ": " + counted(failures.size(), "failure")) +
+            "\n");
+  return finish_output(failures.empty() ? kExitSuccess : kExitArchiveError);
+}
+
+}  // namespace
+
+Command extract_command() { return {&kSyntax, &run}; }
+
+}  // namespace kelvane_dat::cli

@@ -1,0 +1,157 @@
+// diff through the real executable: files and string entries added, removed and changed, as text
+// and as JSON Lines, the quick comparison, and diff's exit statuses.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/archive_builder.hpp"
+#include "support/string_table_writer.hpp"
+#include "support/temp_file.hpp"
+#include "support/tree_layout.hpp"
+#include "tool_fixture.hpp"
+
+namespace kelvane_dat::cli::testing {
+namespace {
+
+struct StoredFile {
+  std::uint32_t id;
+  Bytes bytes;
+  bool compressed;
+};
+
+Bytes table(const std::vector<std::pair<std::uint32_t, std::string>>& entries) {
+  test_support::StringTableData data;
+  data.id = 0x23000001;
+  for (const auto& [key, text] : entries) {
+    test_support::StringTableEntryData entry;
+    entry.key = key;
+    entry.texts = {test_support::utf16(text)};
+    data.entries.push_back(std::move(entry));
+  }
+  return test_support::encode_string_table(data);
+}
+
+test_support::TempFile archive_of(const std::vector<StoredFile>& files) {
+  test_support::ArchiveBuilder builder(256);
+  builder.header.dataset = 3;
+  std::vector<DatFileEntry> entries;
+  for (const StoredFile& file : files) {
+    test_support::StoreOptions options;
+    options.compressed = file.compressed;
+    entries.push_back(builder.store_file(file.id, file.bytes, options));
+  }
+  builder.header.root_offset = test_support::store_tree(builder, entries);
+  return test_support::TempFile(builder.finish(), "kelvane_diff");
+}
+
+// Old and new versions: 0x06000001 rewritten at the same size, 0x06000002 removed, 0x06000004
+// added, 0x0A000003 the same content stored compressed instead of plain, and the string table
+// with one entry of each change.
+class Versions {
+ public:
+  Versions()
+      : old_table_(table({{1, "One"}, {2, "Two"}, {3, "Three"}})),
+        new_table_(table({{1, "One"}, {2, "Deux"}, {4, "Four"}})),
+        old_(archive_of({{0x06000001, Bytes(100, 1), false},
+                         {0x06000002, Bytes(50, 2), false},
+                         {0x0A000003, Bytes(300, 3), false},
+                         {0x23000001, old_table_, true}})),
+        new_(archive_of({{0x06000001, Bytes(100, 9), false},
+                         {0x06000004, Bytes(70, 4), true},
+                         {0x0A000003, Bytes(300, 3), true},
+                         {0x23000001, new_table_, false}})) {}
+
+  std::string old_path() const { return old_.path().string(); }
+  std::string new_path() const { return new_.path().string(); }
+  std::string table_sizes() const {
+    return std::to_string(old_table_.size()) + " -> " + std::to_string(new_table_.size());
+  }
+
+ private:
+  Bytes old_table_;
+  Bytes new_table_;
+  test_support::TempFile old_;
+  test_support::TempFile new_;
+};
+
+TEST(ToolDiff, ListsChangedFilesAndEntriesThenCountsPerType) {
+  const Versions versions;
+  const e2e::ProcessResult run = run_tool({"diff", versions.old_path(), versions.new_path()});
+  EXPECT_EQ(run.exit_status, 1) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "changed  0x06000001  Texture  100 -> 100 bytes\n"
+            "removed  0x06000002  Texture  50 bytes\n"
+            "added    0x06000004  Texture  70 bytes\n"
+            "changed  0x23000001  StringTable  " +
+                versions.table_sizes() +
+                " bytes\n"
+                "  changed  0x00000002  [\"Two\"] -> [\"Deux\"]\n"
+                "  removed  0x00000003  [\"Three\"]\n"
+                "  added    0x00000004  [\"Four\"]\n"
+                "\n"
+                "Type         Added  Removed  Changed\n"
+                "Texture          1        1        1\n"
+                "StringTable      0        0        1\n"
+                "Total            1        1        2\n");
+}
+
+TEST(ToolDiff, JsonLinesAndTypeFilter) {
+  const Versions versions;
+  const e2e::ProcessResult run = run_tool(
+      {"diff", "--json", "--type", "StringTable", versions.old_path(), versions.new_path()});
+  EXPECT_EQ(run.exit_status, 1) << run.err;
+  const std::string file_line = run.out.substr(0, run.out.find('\n') + 1);
+  EXPECT_TRUE(
+      file_line.starts_with("{\"id\": \"0x23000001\", \"type\": \"StringTable\", "
+                            "\"change\": \"changed\", \"old_size\": "))
+      << file_line;
+  EXPECT_EQ(run.out.substr(file_line.size()),
+            "{\"table\": \"0x23000001\", \"key\": \"0x00000002\", \"change\": \"changed\", "
+            "\"old\": [\"Two\"], \"new\": [\"Deux\"]}\n"
+            "{\"table\": \"0x23000001\", \"key\": \"0x00000003\", \"change\": \"removed\", "
+            "\"old\": [\"Three\"], \"new\": null}\n"
+            "{\"table\": \"0x23000001\", \"key\": \"0x00000004\", \"change\": \"added\", "
+            "\"old\": null, \"new\": [\"Four\"]}\n");
+}
+
+// The quick comparison sees the compression change of 0x0A000003 that content ignores, and misses
+// 0x06000001, rewritten with the same metadata.
+TEST(ToolDiff, QuickComparesDirectoryEntriesOnly) {
+  const Versions versions;
+  const e2e::ProcessResult run =
+      run_tool({"diff", "--quick", "--json", versions.old_path(), versions.new_path()});
+  EXPECT_EQ(run.exit_status, 1) << run.err;
+  EXPECT_EQ(run.out.find("0x06000001"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("{\"id\": \"0x0A000003\", \"type\": \"Audio\", \"change\": \"changed\", "
+                         "\"old_size\": 300, \"new_size\": "),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("\"key\""), std::string::npos) << run.out;
+}
+
+TEST(ToolDiff, ExitStatusIsZeroForTheSameTwoForTrouble) {
+  const std::string known = KnownArchive::get().path();
+  for (const char* quick : {"--json", "--quick"}) {
+    const e2e::ProcessResult same = run_tool({"diff", quick, known, known});
+    EXPECT_EQ(same.exit_status, 0) << same.err;
+    EXPECT_EQ(same.out, "");
+  }
+  const e2e::ProcessResult missing = run_tool({"diff", known, "/nonexistent.dat"});
+  EXPECT_EQ(missing.exit_status, 2);
+  EXPECT_EQ(missing.err,
+            "kelvane-dat: open /nonexistent.dat: No such file or directory (os error 2)\n");
+  const std::string damaged = DamagedArchive::get().path();
+  const e2e::ProcessResult unreadable = run_tool({"diff", known, damaged});
+  EXPECT_EQ(unreadable.exit_status, 2);
+  EXPECT_EQ(unreadable.err.find("kelvane-dat: read 0x06000001 in " + damaged +
+                                ": IO error: failed to fill whole buffer\n"),
+            0u)
+      << unreadable.err;
+}
+
+}  // namespace
+}  // namespace kelvane_dat::cli::testing

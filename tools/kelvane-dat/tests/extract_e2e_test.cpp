@@ -1,0 +1,156 @@
+// extract through the real executable: every file as cat writes it, in the directory it belongs,
+// and never a byte outside the directory.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "kelvane_dat/file_type/file_type.hpp"
+#include "tool_fixture.hpp"
+
+namespace kelvane_dat::cli::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string hex(std::uint32_t id, const char* format) {
+  char text[16];
+  std::snprintf(text, sizeof text, format, id);
+  return text;
+}
+
+fs::path extracted_path(const fs::path& root, std::uint32_t id) {
+  return root / to_string(from_id_in_dat(id, DatKind::Local)) / (hex(id, "%08X") + ".bin");
+}
+
+std::size_t files_under(const fs::path& root) {
+  std::size_t count = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) count += entry.is_regular_file();
+  return count;
+}
+
+TEST(ToolExtract, WritesEveryFileExpandedUnderItsTypeAtAnyJobCount) {
+  const KnownArchive& archive = KnownArchive::get();
+  for (const char* jobs : {"1", "3"}) {
+    SCOPED_TRACE(jobs);
+    const ScratchDirectory scratch;
+    const fs::path out = scratch.path() / "new" / "dir";  // made with its parents
+    const e2e::ProcessResult run = run_tool({"extract", "-j", jobs, archive.path(), out.string()});
+    EXPECT_EQ(run.exit_status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const auto& [id, bytes] : archive.contents) {
+      EXPECT_EQ(read_file(extracted_path(out, id)), bytes) << hex(id, "0x%08X");
+    }
+    // No temporary file left behind, nothing else written.
+    EXPECT_EQ(files_under(out), archive.contents.size());
+  }
+}
+
+TEST(ToolExtract, TypeSelectsOneDirectory) {
+  const ScratchDirectory scratch;
+  const e2e::ProcessResult run = run_tool(
+      {"extract", "--type", "stringtable", KnownArchive::get().path(), scratch.path().string()});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_TRUE(run.out.starts_with("extracted 2 files (")) << run.out;
+  EXPECT_EQ(files_under(scratch.path() / "StringTable"), files_under(scratch.path()));
+}
+
+TEST(ToolExtract, RefusesADirectoryWithFilesUnlessForced) {
+  const ScratchDirectory scratch;
+  const std::string out = scratch.path().string();
+  const fs::path existing = extracted_path(scratch.path(), 0x0E000004);
+  fs::create_directories(existing.parent_path());
+  {
+    std::FILE* file = std::fopen(existing.c_str(), "w");
+    std::fclose(file);
+  }
+
+  const e2e::ProcessResult refused = run_tool({"extract", KnownArchive::get().path(), out});
+  EXPECT_EQ(refused.exit_status, 2);
+  EXPECT_EQ(refused.err, "kelvane-dat: extract to " + out +
+                             ": the directory is not empty; use --force to write into it anyway\n");
+  EXPECT_EQ(read_file(existing), Bytes{});
+
+  const e2e::ProcessResult forced = run_tool({"extract", "-f", KnownArchive::get().path(), out});
+  EXPECT_EQ(forced.exit_status, 0) << forced.err;
+  EXPECT_EQ(read_file(existing), KnownArchive::get().contents.at(0x0E000004));
+}
+
+TEST(ToolExtract, ReportsUnreadableFilesAndExtractsTheRest) {
+  const ScratchDirectory scratch;
+  const e2e::ProcessResult run =
+      run_tool({"extract", "-j2", DamagedArchive::get().path(), scratch.path().string()});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.err, "kelvane-dat: read 0x06000001: IO error: failed to fill whole buffer\n");
+  const std::size_t readable = DamagedArchive::get().file_count - 1;
+  EXPECT_TRUE(run.out.starts_with("extracted " + std::to_string(readable) + " files")) << run.out;
+  EXPECT_TRUE(run.out.ends_with(": 1 failure\n")) << run.out;
+  EXPECT_EQ(files_under(scratch.path()), readable);
+}
+
+TEST(ToolExtract, NeverWritesThroughALinkOutOfTheDirectory) {
+  const ScratchDirectory scratch;
+  const fs::path out = scratch.path() / "out";
+  const fs::path outside = scratch.path() / "outside";
+  fs::create_directories(out);
+  fs::create_directories(outside);
+  fs::create_directory_symlink(outside, out / "Texture");
+  // A link at a file's final name is replaced, not written through.
+  fs::create_directories(out / "Audio");
+  fs::create_symlink(outside / "victim", extracted_path(out, 0x0A000002));
+
+  const e2e::ProcessResult run =
+      run_tool({"extract", "--force", KnownArchive::get().path(), out.string()});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_NE(run.err.find("Texture is a symbolic link; refusing to follow it"), std::string::npos)
+      << run.err;
+  EXPECT_TRUE(fs::is_empty(outside));
+
+  fs::remove(out / "Texture");
+  const e2e::ProcessResult rerun =
+      run_tool({"extract", "--force", KnownArchive::get().path(), out.string()});
+  EXPECT_EQ(rerun.exit_status, 0) << rerun.err;
+  EXPECT_TRUE(fs::is_empty(outside));
+  EXPECT_FALSE(fs::is_symlink(extracted_path(out, 0x0A000002)));
+  EXPECT_EQ(read_file(extracted_path(out, 0x0A000002)),
+            KnownArchive::get().contents.at(0x0A000002));
+}
+
+// The sample archive's every file read back from disk equals what cat writes for its id.
+TEST(ToolExtract, SampleArchiveReadsBackAsCat) {
+  const ScratchDirectory scratch;
+  const fs::path sample = scratch.path() / "local_English.dat";
+  const e2e::ProcessResult made = e2e::run_process(KELVANE_SAMPLE_TOOL, {sample.string()});
+  ASSERT_EQ(made.exit_status, 0) << made.err;
+  const fs::path out = scratch.path() / "out";
+  const e2e::ProcessResult run = run_tool({"extract", "-j2", sample.string(), out.string()});
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+
+  // cat of every id that ls lists, in one shell so the test does not pay a fork per id.
+  const fs::path cat_out = scratch.path() / "cat";
+  fs::create_directories(cat_out);
+  const e2e::ProcessResult cats = e2e::run_process(
+      "/bin/sh",
+      {"-c",
+       "\"$1\" ls \"$2\" | while read -r id rest; do \"$1\" cat \"$2\" $id > \"$3/$id\"; done",
+       "sh", KELVANE_DAT_TOOL, sample.string(), cat_out.string()});
+  ASSERT_EQ(cats.exit_status, 0) << cats.err;
+  std::size_t ids = 0;
+  for (const auto& entry : fs::directory_iterator(cat_out)) {
+    const std::string id = entry.path().filename().string();
+    SCOPED_TRACE(id);
+    const std::optional<Bytes> bytes =
+        read_file(extracted_path(out, static_cast<std::uint32_t>(std::stoul(id, nullptr, 16))));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes, read_file(entry.path()));
+    ++ids;
+  }
+  EXPECT_GT(ids, 400u);
+  EXPECT_EQ(files_under(out), ids);
+}
+
+}  // namespace
+}  // namespace kelvane_dat::cli::testing

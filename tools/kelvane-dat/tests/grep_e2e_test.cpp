@@ -1,0 +1,90 @@
+// grep through the real executable: regular expressions over UTF-8, fixed strings, Unicode case
+// folding, JSON Lines and grep's exit statuses.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "json_value.hpp"
+#include "tool_fixture.hpp"
+
+namespace kelvane_dat::cli::testing {
+namespace {
+
+TEST(ToolGrep, PrintsEachMatchingTextAndExitsAsGrepDoes) {
+  struct Case {
+    std::vector<std::string> options;
+    std::string pattern;
+    std::string out;
+    int status;
+  };
+  const std::string left_alt = "0x2300000A  0x014152D5  \"Left Alt\"\n";
+  const std::string left_ctrl = "0x2300000A  0x04CD833C  \"Left Ctrl\"\n";
+  const std::string cafe = "0x23000001  0x00000003  \"Caf\xC3\xA9 \xF0\x9F\x98\x80\"\n";
+  const Case cases[] = {
+      {{}, "^Left (Alt|Ctrl)$", left_alt + left_ctrl, 0},
+      {{}, "left", "", 1},
+      {{"-i"}, "LEFT A", left_alt, 0},
+      // One character each, not bytes: \S matches the four-byte emoji whole.
+      {{}, "^Caf. \\S$", cafe, 0},
+      // Unicode case folding: É folds to é, which ASCII-only folding would not do.
+      {{"-i"}, "CAF\xC3\x89", cafe, 0},
+      {{}, "CAF\xC3\x89", "", 1},
+      // A fixed string's specials are plain characters; the entry's second text matches alone.
+      {{"-F"}, "Say \"hi\" \\", "0x23000001  0x00000007  \"Say \\\"hi\\\" \\\\ bye\"\n", 0},
+      {{"-F"}, "(Alt", "", 1},
+      {{}, "break\\t", "0x23000001  0x00000007  \"Line\\nbreak\\ttab\\u0001\"\n", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    std::vector<std::string> args = {"grep"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(c.pattern);
+    args.push_back(KnownArchive::get().path());
+    const e2e::ProcessResult run = run_tool(args);
+    EXPECT_EQ(run.exit_status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(ToolGrep, JsonLinesNameTheTextsIndex) {
+  const e2e::ProcessResult run =
+      run_tool({"grep", "--json", "tab|Left Alt", KnownArchive::get().path()});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "{\"table\": \"0x23000001\", \"key\": \"0x00000007\", \"index\": 1, \"text\": "
+            "\"Line\\nbreak\\ttab\\u0001\"}\n"
+            "{\"table\": \"0x2300000A\", \"key\": \"0x014152D5\", \"index\": 0, \"text\": "
+            "\"Left Alt\"}\n");
+  const std::optional<JsonValue> first = parse_json(run.out.substr(0, run.out.find('\n')));
+  ASSERT_TRUE(first && first->object());
+  EXPECT_EQ(*first->object()->at("text").string(), "Line\nbreak\ttab\x01");
+}
+
+TEST(ToolGrep, TroubleIsStatusTwo) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::string known = KnownArchive::get().path();
+  const Case cases[] = {
+      {{"grep", "a(b", known},
+       "kelvane-dat: invalid pattern \"a(b\": missing closing parenthesis at offset 3\n"},
+      {{"grep", "x", "/nonexistent.dat"},
+       "kelvane-dat: open /nonexistent.dat: No such file or directory (os error 2)\n"},
+      // A table that cannot be decoded is reported; the rest are still searched.
+      {{"grep", "Text", DamagedArchive::get().path()},
+       "kelvane-dat: decode string table 0x23000001: failed to fill whole buffer\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1]);
+    const e2e::ProcessResult run = run_tool(c.args);
+    EXPECT_EQ(run.exit_status, 2);
+    EXPECT_EQ(run.err, c.err);
+  }
+}
+
+}  // namespace
+}  // namespace kelvane_dat::cli::testing

@@ -1,0 +1,38 @@
+#pragma once
+
+// What grep looks for in a text: a PCRE2 regular expression over UTF-8, or a fixed string.
+
+#include <cstddef>
+#include <expected>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kelvane_dat::cli {
+
+struct PatternOptions {
+  // The pattern is a plain string, no character in it special.
+  bool fixed = false;
+  // Case folded by Unicode's rules, not only ASCII's.
+  bool ignore_case = false;
+};
+
+class TextPattern {
+ public:
+  // The error reads as PCRE2 words it, with the offset in the pattern where it stopped:
+  // "missing closing parenthesis at offset 4".
+  static std::expected<TextPattern, std::string> compile(std::string_view pattern,
+                                                         PatternOptions options);
+
+  // Whether the pattern matches anywhere in `text`, which must be valid UTF-8 (a text that is not
+  // never matches). Not for concurrent use: the match state is reused.
+  bool matches(std::string_view text) const;
+
+ private:
+  struct Compiled;
+  explicit TextPattern(std::shared_ptr<Compiled> compiled) : compiled_(std::move(compiled)) {}
+
+  std::shared_ptr<Compiled> compiled_;
+};
+
+}  // namespace kelvane_dat::cli
