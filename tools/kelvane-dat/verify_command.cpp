@@ -116,8 +116,8 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   return outcome;
 }
 
-// Every file in storage order, but those whose chains ran into bytes already claimed: reading them would
-// read those bytes again, and in a crafted archive that multiplies the work without bound.
+// Every file in storage order, but those whose chains ran into bytes already claimed: reading them
+// would read those bytes again, and in a crafted archive that multiplies the work without bound.
 std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const ArchiveLayout& layout) {
   std::unordered_set<std::uint32_t> overlapping;
   for (const LayoutOverlap& overlap : layout.overlaps) {
