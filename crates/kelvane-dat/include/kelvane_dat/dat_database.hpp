@@ -75,11 +75,12 @@ class KELVANE_DAT_EXPORT DatDatabase {
   DatKind dat_kind() const noexcept { return header_.dat_kind(); }
   /// What file `id` holds, as an archive of this kind means its ids.
   DatFileType file_type(std::uint32_t id) const noexcept { return from_id_in_dat(id, dat_kind()); }
-  // The archive file and its chain geometry, for walks over raw blocks such as the layout check.
+  /// The archive file, for walks over raw blocks such as the layout check.
   PositionedReader reader() const noexcept { return PositionedReader(file_); }
+  /// The archive's chain geometry, for the same walks.
   ChainGeometry chain_geometry() const noexcept { return {header_.block_size, file_length_}; }
-  // The offset of every directory node in the order open read them; a node that two branches lead
-  // to is listed twice.
+  /// The offset of every directory node in the order open read them; a node that two branches lead
+  /// to is listed twice.
   const std::vector<std::uint32_t>& directory_nodes() const noexcept { return directory_nodes_; }
 
   /// The ids of every file, or of the files of one type, ascending.

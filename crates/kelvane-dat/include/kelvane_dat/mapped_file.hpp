@@ -1,10 +1,11 @@
 #pragma once
 
-// A whole file mapped read-only into memory, for reading chains without a system call per read.
-//
-// The mapping shows the file as it is now: a file another process truncates while it is mapped
-// makes any access to the lost pages raise SIGBUS, which no error value can report. Callers opt in
-// knowing that (see DatDatabase's OpenOptions).
+/// \file
+/// A whole file mapped read-only into memory, for reading chains without a system call per read.
+///
+/// The mapping shows the file as it is now: a file another process truncates while it is mapped
+/// makes any access to the lost pages raise SIGBUS, which no error value can report. Callers opt in
+/// knowing that (see DatDatabase's OpenOptions).
 
 #include <cstdint>
 #include <expected>
@@ -25,12 +26,15 @@ class KELVANE_DAT_EXPORT MappedFile {
                                                           std::uint64_t length);
 
   MappedFile() noexcept = default;
+  /// Takes over the mapping of `other`, which is left with none.
   MappedFile(MappedFile&& other) noexcept;
+  /// Unmaps this mapping and takes over that of `other`.
   MappedFile& operator=(MappedFile&& other) noexcept;
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
   ~MappedFile();
 
+  /// The mapped bytes; empty when nothing is mapped.
   std::span<const std::uint8_t> bytes() const noexcept { return {data_, length_}; }
 
  private:
