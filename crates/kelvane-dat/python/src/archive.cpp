@@ -44,13 +44,13 @@ std::optional<DatFileType> type_named(const std::optional<std::string>& name) {
   return type;
 }
 
-Archive open_archive(const py::object& path) {
+Archive open_archive(const py::object& path, bool mapped) {
   // os.fspath raises the TypeError Python's own functions raise for a path of the wrong type.
   const auto native_path =
       py::module_::import("os").attr("fspath")(path).cast<std::filesystem::path>();
   Result<DatDatabase> database = [&] {
     py::gil_scoped_release unlocked;
-    return DatDatabase::open(native_path);
+    return DatDatabase::open(native_path, OpenOptions{.mapped = mapped});
   }();
   return Archive(value_or_raise(std::move(database), path));
 }
@@ -141,8 +141,11 @@ void add_archive(py::module_& module) {
                std::to_string(database->files().size()) + " files>";
       });
 
-  module.def("open", &open_archive, py::arg("path"),
-             "Opens the archive at `path` (str or os.PathLike) and reads its directory.");
+  module.def("open", &open_archive, py::arg("path"), py::kw_only(), py::arg("mapped") = false,
+             "Opens the archive at `path` (str or os.PathLike) and reads its directory. With\n"
+             "mapped=True the file is mapped read-only and read from memory: the same bytes and\n"
+             "errors, but a truncation of the file by another process while it is open ends the\n"
+             "process with SIGBUS.");
 }
 
 }  // namespace kelvane_dat::python

@@ -57,8 +57,9 @@ def test_unknown_type_name(sample_archive: Path) -> None:
         dat.ids(type="Nope")
 
 
-def test_read_expands_compressed_and_returns_stored_as_is(sample_archive: Path) -> None:
-    with kelvane_dat.open(sample_archive) as dat:
+@pytest.mark.parametrize("mapped", [False, True])
+def test_read_expands_compressed_and_returns_stored_as_is(sample_archive: Path, mapped: bool) -> None:
+    with kelvane_dat.open(sample_archive, mapped=mapped) as dat:
         assert dat.read(KNOWN_TABLE) == encoded_known_table()
         stored = [entry for entry in dat.values() if not entry.compressed]
         assert stored and all(len(dat.read(entry.id)) == entry.size for entry in stored)
