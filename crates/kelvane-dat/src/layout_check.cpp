@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 
+#include "detail/chain_walk.hpp"
 #include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/endian.hpp"
 
@@ -15,7 +16,7 @@ namespace kelvane_dat {
 
 namespace {
 
-constexpr std::uint32_t kPointerSize = 4;
+using detail::kPointerSize;
 // Nothing may claim the bytes up to the end of the header: the 0x140 bytes before it are reserved.
 constexpr std::uint64_t kHeaderEnd = DatHeader::kFileOffset + DatHeader::kEncodedSize;
 
@@ -132,14 +133,11 @@ class LayoutWalk {
       if (std::uint64_t{current} + kPointerSize > geometry_.file_length) return {};
       const auto next = pointers_.read(current);
       if (!next) return std::unexpected(next.error());
-      const bool payload_start_fits =
-          current <= std::numeric_limits<std::uint32_t>::max() - kPointerSize;
-      const bool payload_room = *next == 0 || block_size > kPointerSize;
-      if (!payload_start_fits || !payload_room) return {};
-
-      const std::uint32_t share =
-          *next == 0 ? remaining : std::min(remaining, block_size - kPointerSize);
-      const std::uint64_t read_end = std::uint64_t{current} + kPointerSize + share;
+      // A block the walks cannot follow (its payload start beyond 32 bits, no room for payload)
+      // ends the chain here; fetching its file reports why.
+      const auto step = detail::chain_step(current, *next, remaining, block_size);
+      if (!step) return {};
+      const std::uint64_t read_end = step->payload_start + step->share;
       const std::uint64_t end = std::min(read_end, geometry_.file_length);
       if (const auto met = claims_.first_meeting(current, end)) {
         overlaps_.push_back(LayoutOverlap{met->owner, owner, static_cast<std::uint32_t>(met->start),
@@ -149,8 +147,8 @@ class LayoutWalk {
       claims_.claim(current, end, owner);
       if (end < read_end) return {};
       pointers_.note_contiguous_next(std::uint64_t{current} + block_size);
-      remaining -= share;
-      current = *next;
+      remaining -= step->share;
+      current = step->next;
     }
     return {};
   }
