@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "kelvane_dat/debug_format.hpp"
+#include "kelvane_platform/command_line.hpp"
 #include "report.hpp"
 
 namespace kelvane_dat::cli {
@@ -38,7 +39,7 @@ bool equal_ignoring_case(std::string_view a, std::string_view b) {
 }  // namespace
 
 std::optional<DatDatabase> open_archive(const std::string& path) {
-  Result<DatDatabase> archive = DatDatabase::open(path);
+  Result<DatDatabase> archive = DatDatabase::open(kelvane_platform::path_from_utf8(path));
   if (!archive) {
     report_error("open " + path, error_text(archive.error()));
     return std::nullopt;

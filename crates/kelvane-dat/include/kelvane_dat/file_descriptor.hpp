@@ -1,9 +1,11 @@
 #pragma once
 
-// The open archive file: an owned, read-only descriptor with positioned reads.
+// The open archive file: an owned, read-only handle with positioned reads.
 //
-// Everything after the header is read with pread, which neither uses nor moves the file position,
-// so one open file can serve reads from several threads at once.
+// Everything after the header is read with positioned reads (pread on POSIX, ReadFile with an
+// OVERLAPPED offset on Windows), which never depend on the file position, so one open file can
+// serve reads from several threads at once. The operating-system calls live in
+// src/file_descriptor_posix.cpp and src/file_descriptor_windows.cpp.
 
 #include <cstdint>
 #include <expected>
@@ -16,34 +18,45 @@ namespace kelvane_dat {
 
 class FileDescriptor {
  public:
-  // O_RDONLY | O_CLOEXEC.
+#if defined(_WIN32)
+  using Native = void*;  // a HANDLE
+#else
+  using Native = int;
+#endif
+
+  // POSIX: O_RDONLY | O_CLOEXEC. Windows: the path's wide form, not inherited by child processes,
+  // shared for reading, writing and deleting so that the game can keep the archive open.
   static std::expected<FileDescriptor, IoError> open_read_only(const std::filesystem::path& path);
 
-  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+  explicit FileDescriptor(Native handle) noexcept : handle_(handle) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : handle_(other.release()) {}
   FileDescriptor& operator=(FileDescriptor&& other) noexcept;
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor();
 
-  int get() const { return fd_; }
-  bool is_open() const { return fd_ >= 0; }
+  Native get() const { return handle_; }
+  bool is_open() const;
 
   // The file's current length in bytes.
   std::expected<std::uint64_t, IoError> size() const;
-  // Moves the file position to an absolute offset.
+  // The file position, and moving it to an absolute offset.
+  std::expected<std::uint64_t, IoError> position() const;
   std::expected<void, IoError> seek(std::uint64_t offset) const;
+  // Reads from the file position into `buffer` and advances it; 0 bytes at the end of the file.
+  std::expected<std::size_t, IoError> read_some(std::span<std::uint8_t> buffer) const;
 
-  // Fills all of `buffer` from absolute `offset`, retrying reads a signal interrupted. Running out
-  // of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
-  // succeeds without a system call. The file position is neither used nor moved.
+  // Fills all of `buffer` from absolute `offset`, retrying short and interrupted reads. Running
+  // out of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
+  // succeeds without a system call. The file position is not used (on Windows it may move).
   std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
                                                     std::uint64_t offset) const;
 
  private:
-  int release() noexcept;
+  Native release() noexcept;
+  void close() noexcept;
 
-  int fd_ = -1;
+  Native handle_;
 };
 
 // Sequential little-endian reads from a file's current position, for the one record (the header)

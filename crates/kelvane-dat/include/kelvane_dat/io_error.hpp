@@ -15,7 +15,7 @@ class IoError {
  public:
   enum class Kind : std::uint8_t { Os, UnexpectedEof };
 
-  // `code` is an errno value.
+  // `code` is the system's error number: errno on POSIX, GetLastError() on Windows.
   static IoError from_errno(int code);
   // A fixed-width value (8, 16 or 32 bits) or a positioned read was cut short.
   static IoError fill_whole_buffer();
@@ -23,7 +23,7 @@ class IoError {
   static IoError not_enough_bytes();
 
   Kind kind() const { return kind_; }
-  // The errno value for Kind::Os, 0 otherwise.
+  // The system's error number for Kind::Os, 0 otherwise.
   int os_code() const { return os_code_; }
 
   std::string to_string() const;
@@ -42,9 +42,9 @@ class IoError {
 };
 
 std::ostream& operator<<(std::ostream& out, const IoError& error);
-// The name of the error kind an errno value maps to ("NotFound", "PermissionDenied", ...).
-const char* io_error_kind_name(int errno_value);
-// Thread-safe strerror.
-std::string system_error_message(int errno_value);
+// The name of the error kind a system error number maps to ("NotFound", "PermissionDenied", ...).
+const char* io_error_kind_name(int os_code);
+// The system's message for an error number, in UTF-8 without a trailing line end. Thread-safe.
+std::string system_error_message(int os_code);
 
 }  // namespace kelvane_dat
