@@ -2,8 +2,12 @@
 # Installs the Debian packages the build, tests, benchmarks and fuzzers need, when any is missing.
 set -euo pipefail
 
+# ./scripts/install-deps.sh windows adds the cross-compiler, Wine and GoogleTest's sources.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
           libclang-rt-14-dev clang-format zlib1g-dev pkg-config)
+if [ "${1:-}" = windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -22,3 +22,6 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 # CTest and gtest_discover_tests run every test program through Wine. The wrapper gives Wine a
 # prefix inside the build tree, so nothing is written to the user's ~/.wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../../scripts/wine-run.sh")
+# List each GoogleTest program's tests when CTest runs, not right after linking: Wine then starts
+# once per program in the test run instead of during a parallel build.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "kelvane_dat/dat_database.hpp"
 #include "support/archive_builder.hpp"
 #include "support/lrs_encoder.hpp"
 #include "support/string_table_writer.hpp"
@@ -181,6 +182,12 @@ DamagedArchive::DamagedArchive() {
       "kelvane-dat: decode string table 0x23000004: decoding stopped at byte " +
           std::to_string(table_size) + " of " + std::to_string(table_size + 2),
   };
+}
+
+std::string missing_archive_error() {
+  const auto opened = DatDatabase::open("/nonexistent/archive.dat");
+  const auto* path_error = opened ? nullptr : opened.error().get_if<DatError::PathError>();
+  return path_error != nullptr ? path_error->source.to_string() : "<opened>";
 }
 
 e2e::ProcessResult run_tool(const std::vector<std::string>& args, e2e::TerminalStreams terminal) {

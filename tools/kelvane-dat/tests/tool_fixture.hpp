@@ -73,6 +73,10 @@ class DamagedArchive {
   std::optional<test_support::TempFile> file_;
 };
 
+// The library's text for opening "/nonexistent/archive.dat" on this system: "No such file or
+// directory (os error 2)" on Linux, the system's own message on Windows.
+std::string missing_archive_error();
+
 e2e::ProcessResult run_tool(const std::vector<std::string>& args,
                             e2e::TerminalStreams terminal = {});
 

@@ -17,6 +17,12 @@ void name_current_thread(std::string_view name) {
   ::pthread_setname_np(::pthread_self(), truncated.c_str());
 }
 
+std::string current_thread_name() {
+  char name[32] = {};
+  ::pthread_getname_np(::pthread_self(), name, sizeof name);
+  return name;
+}
+
 std::optional<std::size_t> available_parallelism() {
   cpu_set_t set;
   CPU_ZERO(&set);

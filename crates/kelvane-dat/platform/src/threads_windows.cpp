@@ -8,15 +8,24 @@
 
 namespace kelvane_platform {
 
+namespace {
+
+// Thread descriptions arrived in Windows 10 (1607); look the functions up so that older systems
+// still run the program, without names.
+template <class Function>
+Function kernel_function(const char* name) {
+  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  if (kernel == nullptr) return nullptr;
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(kernel, name)));
+}
+
+}  // namespace
+
 std::uint64_t current_thread_id() { return ::GetCurrentThreadId(); }
 
 void name_current_thread(std::string_view name) {
-  // SetThreadDescription arrived in Windows 10 (1607); look it up so older systems still run.
   using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-  const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  if (kernel == nullptr) return;
-  const auto set_description = reinterpret_cast<SetDescription>(
-      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetThreadDescription")));
+  const auto set_description = kernel_function<SetDescription>("SetThreadDescription");
   if (set_description == nullptr) return;
   const int length = static_cast<int>(name.size());
   std::wstring wide(static_cast<std::size_t>(
@@ -25,6 +34,19 @@ void name_current_thread(std::string_view name) {
   ::MultiByteToWideChar(CP_UTF8, 0, name.data(), length, wide.data(),
                         static_cast<int>(wide.size()));
   set_description(::GetCurrentThread(), wide.c_str());
+}
+
+std::string current_thread_name() {
+  using GetDescription = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+  const auto get_description = kernel_function<GetDescription>("GetThreadDescription");
+  PWSTR wide = nullptr;
+  if (get_description == nullptr || FAILED(get_description(::GetCurrentThread(), &wide))) return {};
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string name(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, name.data(), size, nullptr, nullptr);
+  ::LocalFree(wide);
+  name.pop_back();  // the terminating NUL
+  return name;
 }
 
 std::optional<std::size_t> available_parallelism() {
