@@ -19,8 +19,8 @@ std::expected<FileDescriptor, IoError> FileDescriptor::open_read_only(
     const std::filesystem::path& path) {
   // Null security attributes: the handle is not inherited by child processes.
   const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return std::unexpected(last_error());
   return FileDescriptor(handle);
 }

@@ -61,7 +61,8 @@ TEST(ToolCat, ReportsFilesThatCannotBeRead) {
 }
 
 TEST(ToolCat, RefusesBinaryOnATerminalUnlessForced) {
-  if (!e2e::terminals_supported()) GTEST_SKIP() << "run_process cannot give the tool a terminal here";
+  if (!e2e::terminals_supported())
+    GTEST_SKIP() << "run_process cannot give the tool a terminal here";
   const KnownArchive& archive = KnownArchive::get();
   const e2e::TerminalStreams on_terminal{.out = true, .err = false};
 

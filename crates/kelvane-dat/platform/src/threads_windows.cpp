@@ -28,9 +28,9 @@ void name_current_thread(std::string_view name) {
   const auto set_description = kernel_function<SetDescription>("SetThreadDescription");
   if (set_description == nullptr) return;
   const int length = static_cast<int>(name.size());
-  std::wstring wide(static_cast<std::size_t>(
-                        ::MultiByteToWideChar(CP_UTF8, 0, name.data(), length, nullptr, 0)),
-                    L'\0');
+  std::wstring wide(
+      static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, name.data(), length, nullptr, 0)),
+      L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, name.data(), length, wide.data(),
                         static_cast<int>(wide.size()));
   set_description(::GetCurrentThread(), wide.c_str());

@@ -124,7 +124,8 @@ ProcessResult run_process(const std::filesystem::path& program,
   if (started) {
     ::WaitForSingleObject(child.hProcess, INFINITE);
     DWORD code = 0;
-    if (::GetExitCodeProcess(child.hProcess, &code) != 0) result.exit_status = static_cast<int>(code);
+    if (::GetExitCodeProcess(child.hProcess, &code) != 0)
+      result.exit_status = static_cast<int>(code);
     ::CloseHandle(child.hThread);
     ::CloseHandle(child.hProcess);
   }

@@ -22,7 +22,8 @@ TempFile::TempFile(std::span<const std::uint8_t> bytes, std::string_view stem) {
     path_ = directory / kelvane_platform::path_from_utf8(std::string(stem) + suffix);
   } while (std::filesystem::exists(path_));
   std::ofstream out(path_, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out.flush()) std::abort();
 }
 

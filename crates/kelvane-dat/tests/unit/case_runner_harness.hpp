@@ -3,7 +3,6 @@
 // Shared fixtures of the case runner's tests: small case bodies, descriptors built around
 // them, and a harness that runs the runner against in-memory streams and environment.
 
-
 #include <atomic>
 #include <cctype>
 #include <chrono>

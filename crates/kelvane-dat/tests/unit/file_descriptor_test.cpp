@@ -37,9 +37,9 @@ TEST(FileDescriptor, PositionedReadsFillOrReportTheEnd) {
   const auto fd = FileDescriptor::open_read_only(file.path());
   ASSERT_TRUE(fd.has_value()) << fd.error();
   constexpr ReadCase kCases[] = {
-      {"whole file", 0, 300, true},         {"inside", 7, 100, true},
-      {"up to the end", 200, 100, true},    {"one past the end", 200, 101, false},
-      {"starts at the end", 300, 1, false}, {"far past the end", 1'000'000'000'000, 4, false},
+      {"whole file", 0, 300, true},           {"inside", 7, 100, true},
+      {"up to the end", 200, 100, true},      {"one past the end", 200, 101, false},
+      {"starts at the end", 300, 1, false},   {"far past the end", 1'000'000'000'000, 4, false},
       {"empty, past the end", 5000, 0, true},
   };
   for (const ReadCase& c : kCases) {
@@ -48,7 +48,8 @@ TEST(FileDescriptor, PositionedReadsFillOrReportTheEnd) {
     const auto read = fd->read_exact_at_compat(buffer, c.offset);
     if (c.fills) {
       ASSERT_TRUE(read.has_value()) << read.error();
-      const auto begin = contents.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(c.offset, 300));
+      const auto begin =
+          contents.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(c.offset, 300));
       EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), begin));
     } else {
       ASSERT_FALSE(read.has_value());
@@ -84,7 +85,8 @@ TEST(FileDescriptor, OpensAFileAnotherWriterHolds) {
 
 TEST(DatDatabase, OpensAnArchiveWhosePathIsNotAscii) {
   test_support::ArchiveBuilder builder;
-  const TempFile file(builder.finish(), "kelvane_\xC3\xA4rchiv_\xE6\xA1\xA3\xE6\xA1\x88_\xF0\x9F\x97\x84");
+  const TempFile file(builder.finish(),
+                      "kelvane_\xC3\xA4rchiv_\xE6\xA1\xA3\xE6\xA1\x88_\xF0\x9F\x97\x84");
   EXPECT_NE(path_to_lossy_utf8(file.path()).find("\xC3\xA4rchiv_\xE6\xA1\xA3"), std::string::npos);
   const auto database = DatDatabase::open(file.path());
   ASSERT_TRUE(database.has_value()) << database.error();

@@ -128,8 +128,8 @@ std::optional<Failure> run_body(const CaseDescriptor& descriptor, CaseContext& c
 std::string failure_report(const CaseDescriptor& descriptor, const Failure& failure,
                            const ExecutionSettings& settings) {
   std::string report = "\nthread '" + std::string(descriptor.name) + "' (" +
-                       std::to_string(kelvane_platform::current_thread_id()) + ") panicked at " + failure.location + ":\n" +
-                       failure.message + "\n";
+                       std::to_string(kelvane_platform::current_thread_id()) + ") panicked at " +
+                       failure.location + ":\n" + failure.message + "\n";
   const bool available = kelvane_platform::backtraces_available();
   if (settings.backtrace && available) {
     report += render_backtrace(failure.backtrace);

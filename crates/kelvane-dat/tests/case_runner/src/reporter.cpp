@@ -51,7 +51,8 @@ class LogfileReporter final : public Reporter {
   [[noreturn]] void fail() const {
     const int code = errno;
     throw OutputError{path_ + ": " +
-                      (code != 0 ? kelvane_platform::errno_text(code) : std::string("cannot write the log file"))};
+                      (code != 0 ? kelvane_platform::errno_text(code)
+                                 : std::string("cannot write the log file"))};
   }
 
   std::string path_;

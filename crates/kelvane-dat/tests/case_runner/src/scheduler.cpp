@@ -82,8 +82,8 @@ std::expected<std::size_t, std::string> resolve_concurrency(const Options& optio
       return static_cast<std::size_t>(*parsed);
     }
   }
-  const auto available =
-      io.available_parallelism ? io.available_parallelism() : kelvane_platform::available_parallelism();
+  const auto available = io.available_parallelism ? io.available_parallelism()
+                                                  : kelvane_platform::available_parallelism();
   return available && *available > 0 ? *available : 1;
 }
 
