@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "archive.hpp"
-#include "kelvane_dat/debug_format.hpp"
 #include "report.hpp"
 #include "text_format.hpp"
 
@@ -36,30 +35,9 @@ struct TypeTotals {
 
 std::string header_text(const DatHeader& header) {
   Columns fields({false, false});
-  const auto number = [&fields](std::string name, std::uint32_t value) {
-    fields.add_row({"  " + name, std::to_string(value)});
-  };
-  // Offsets and ids read best in hexadecimal, sizes and counts in decimal.
-  const auto hex = [&fields](std::string name, std::uint32_t value) {
-    fields.add_row({"  " + name, hex0x8(value)});
-  };
-  hex("magic", header.magic);
-  number("block_size", header.block_size);
-  number("file_size", header.file_size);
-  number("dataset", header.dataset);
-  number("subset", header.subset);
-  hex("free_head", header.free_head);
-  hex("free_tail", header.free_tail);
-  number("free_count", header.free_count);
-  hex("root_offset", header.root_offset);
-  hex("new_lru", header.new_lru);
-  hex("old_lru", header.old_lru);
-  hex("use_lru", header.use_lru);
-  hex("master_map_id", header.master_map_id);
-  number("engine_version", header.engine_version);
-  number("game_version", header.game_version);
-  fields.add_row({"  version_string", hex_bytes(header.version_string)});
-  number("version_minor", header.version_minor);
+  for (HeaderField& field : header_fields(header)) {
+    fields.add_row({"  " + std::string(field.name), std::move(field.value)});
+  }
   return fields.render();
 }
 
@@ -67,11 +45,11 @@ std::string types_text(const DatDatabase& archive) {
   // Types in the order their first file appears among the sorted ids, like ls lists them.
   std::vector<DatFileType> order;
   std::map<DatFileType, TypeTotals> totals;
-  for (const std::uint32_t id : sorted_ids(archive)) {
-    const DatFileType type = type_of(archive, id);
+  for (const std::uint32_t id : archive.ids()) {
+    const DatFileType type = archive.file_type(id);
     const auto [slot, inserted] = totals.try_emplace(type);
     if (inserted) order.push_back(type);
-    const DatFileEntry& entry = archive.files.at(id);
+    const DatFileEntry& entry = *archive.find(id);
     ++slot->second.files;
     if (entry.is_compressed()) ++slot->second.compressed;
     slot->second.stored_bytes += entry.size;
@@ -99,9 +77,9 @@ int run(const ParsedArguments& args) {
   Columns summary({false, false});
   summary.add_row({"Archive:", path});
   summary.add_row({"Kind:", std::string(to_string(archive->dat_kind()))});
-  summary.add_row({"Block size:", std::to_string(archive->header.block_size)});
-  summary.add_row({"Files:", std::to_string(archive->files.size())});
-  write_out(summary.render() + "\nHeader:\n" + header_text(archive->header) + "\n" +
+  summary.add_row({"Block size:", std::to_string(archive->header().block_size)});
+  summary.add_row({"Files:", std::to_string(archive->files().size())});
+  write_out(summary.render() + "\nHeader:\n" + header_text(archive->header()) + "\n" +
             types_text(*archive));
   return finish_output(kExitSuccess);
 }

@@ -36,7 +36,7 @@ constexpr CommandSyntax kSyntax{
 
 std::string known_type_names() {
   std::string names;
-  for (const DatFileType type : classifiable_types()) {
+  for (const DatFileType type : classifiable_file_types()) {
     if (!names.empty()) names += ", ";
     names += to_string(type);
   }
@@ -46,7 +46,7 @@ std::string known_type_names() {
 int run(const ParsedArguments& args) {
   std::optional<DatFileType> only;
   if (const std::optional<std::string> name = args.value("type")) {
-    only = parse_file_type(*name);
+    only = file_type_from_name(*name);
     if (!only) {
       return usage_error(kSyntax.name,
                          "unknown file type '" + *name + "'; the types are " + known_type_names());
@@ -57,10 +57,9 @@ int run(const ParsedArguments& args) {
   if (!archive) return kExitArchiveError;
 
   Columns table({false, false, true, false, false, true, true});
-  for (const std::uint32_t id : sorted_ids(*archive)) {
-    const DatFileType type = type_of(*archive, id);
-    if (only && type != *only) continue;
-    const DatFileEntry& entry = archive->files.at(id);
+  for (const std::uint32_t id : archive->ids(only)) {
+    const DatFileType type = archive->file_type(id);
+    const DatFileEntry& entry = *archive->find(id);
     std::vector<std::string> row = {id_text(id), std::string(to_string(type)),
                                     std::to_string(entry.size),
                                     entry.is_compressed() ? "compressed" : "stored"};

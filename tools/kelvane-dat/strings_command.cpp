@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "archive.hpp"
-#include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "report.hpp"
 #include "text_format.hpp"
@@ -94,15 +93,12 @@ std::string table_output(std::uint32_t id, const StringTable& table, bool json) 
 
 // Prints one table; false when it could not be read or decoded, which has been reported.
 bool print_table(const DatDatabase& archive, std::uint32_t id, bool json) {
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(id);
-  if (!bytes) {
-    report_error("read " + id_text(id), error_text(bytes.error()));
-    return false;
-  }
-  ByteCursor cursor(*bytes);
-  const std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
+  const Result<StringTable> table = archive.string_table(id);
   if (!table) {
-    report_error("decode string table " + id_text(id), table.error().to_string());
+    // Only decoding fails with a record error; everything else is the fetch's.
+    const bool decoding = table.error().is<DatError::BinRead>();
+    report_error((decoding ? "decode string table " : "read ") + id_text(id),
+                 error_text(table.error()));
     return false;
   }
   write_out(table_output(id, *table, json));
@@ -121,11 +117,11 @@ int run(const ParsedArguments& args) {
 
   std::vector<std::uint32_t> ids;
   if (only) {
-    if (!archive->files.contains(*only)) {
+    if (archive->find(*only) == nullptr) {
       report_error("read " + id_text(*only), DatError::not_found(*only).to_string());
       return kExitArchiveError;
     }
-    const DatFileType type = type_of(*archive, *only);
+    const DatFileType type = archive->file_type(*only);
     if (type != DatFileType::StringTable) {
       report_error("strings " + id_text(*only),
                    "not a string table but " + std::string(to_string(type)));
@@ -133,9 +129,7 @@ int run(const ParsedArguments& args) {
     }
     ids.push_back(*only);
   } else {
-    for (const std::uint32_t id : sorted_ids(*archive)) {
-      if (type_of(*archive, id) == DatFileType::StringTable) ids.push_back(id);
-    }
+    ids = archive->ids(DatFileType::StringTable);
   }
   // One bad table does not hide the others; it only changes the exit status.
   int status = kExitSuccess;

@@ -73,15 +73,4 @@ std::string Columns::render() const {
   return out;
 }
 
-std::string hex_bytes(std::span<const std::uint8_t> bytes) {
-  std::string out;
-  for (const std::uint8_t byte : bytes) {
-    char digits[4];
-    std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(byte));
-    if (!out.empty()) out.push_back(' ');
-    out.append(digits);
-  }
-  return out;
-}
-
 }  // namespace kelvane_dat::cli

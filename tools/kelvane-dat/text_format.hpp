@@ -31,7 +31,4 @@ class Columns {
   std::vector<std::vector<std::string>> rows_;
 };
 
-// "42 54 00 00": two upper-case hexadecimal digits per byte, one space apart.
-std::string hex_bytes(std::span<const std::uint8_t> bytes);
-
 }  // namespace kelvane_dat::cli

@@ -80,7 +80,7 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
     return outcome;
   }
   outcome.bytes = bytes->size();
-  const DatFileEntry& entry = archive.files.at(id);
+  const DatFileEntry& entry = *archive.find(id);
   if (entry.is_compressed()) {
     const Result<std::optional<std::uint32_t>> declared = declared_size(archive, entry);
     if (!declared) {
@@ -100,7 +100,7 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
       return outcome;
     }
   }
-  if (type_of(archive, id) != DatFileType::StringTable) return outcome;
+  if (archive.file_type(id) != DatFileType::StringTable) return outcome;
 
   outcome.string_table = true;
   const std::string what = "decode string table " + id_string;
@@ -172,7 +172,7 @@ int run(const ParsedArguments& args) {
   const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
   if (!archive) return kExitArchiveError;
 
-  const std::vector<std::uint32_t> ids = sorted_ids(*archive);
+  const std::vector<std::uint32_t> ids = archive->ids();
   const std::vector<FileOutcome> outcomes = check_all(*archive, ids, jobs);
   std::uint64_t bytes = 0;
   std::size_t tables = 0;

@@ -48,7 +48,7 @@ void fetch_with_get_file(benchmark::State& state, const Layout& layout) {
   const DatDatabase& database = opened(archive.path);
   warm_page_cache(archive.path);
   for (auto _ : state) {
-    for (const auto& [id, entry] : database.files) {
+    for (const auto& [id, entry] : database.files()) {
       const auto data = database.get_file(id);
       if (!data) return state.SkipWithError(data.error().to_string().c_str());
       benchmark::DoNotOptimize(data->data());
@@ -64,10 +64,10 @@ void fetch_with_reference(benchmark::State& state, const Layout& layout) {
   const DatDatabase& database = opened(archive.path);
   auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
-  const ChainGeometry geometry{database.header.block_size, file->size().value()};
+  const ChainGeometry geometry{database.header().block_size, file->size().value()};
   warm_page_cache(archive.path);
   for (auto _ : state) {
-    for (const auto& [id, entry] : database.files) {
+    for (const auto& [id, entry] : database.files()) {
       auto data = detail::read_block_chain_reference(PositionedReader(*file), geometry,
                                                      entry.offset, entry.size);
       if (!data) return state.SkipWithError(data.error().to_string().c_str());
@@ -112,7 +112,7 @@ void pread_per_file(benchmark::State& state, const Layout& layout) {
   std::vector<std::uint8_t> buffer(std::size_t{8} << 20);
   warm_page_cache(archive.path);
   for (auto _ : state) {
-    for (const auto& [id, entry] : database.files) {
+    for (const auto& [id, entry] : database.files()) {
       const std::uint64_t span = entry.size + 4 * ((entry.size + per_block - 1) / per_block);
       if (::pread(fd, buffer.data(), span, entry.offset) < 0) {
         return state.SkipWithError("pread failed");

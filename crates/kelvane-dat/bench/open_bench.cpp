@@ -19,7 +19,7 @@ void open_archive_of(benchmark::State& state, std::size_t file_count) {
     // Closing the handle is not part of opening it.
     state.PauseTiming();
     if (!database) return state.SkipWithError(database.error().to_string().c_str());
-    if (database->files.size() != file_count) return state.SkipWithError("wrong file count");
+    if (database->files().size() != file_count) return state.SkipWithError("wrong file count");
     database = std::unexpected(DatError::other("closed"));
     state.ResumeTiming();
   }

@@ -102,8 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const DatDatabase& database = *opened;
   std::vector<DatFileEntry> entries;
-  entries.reserve(database.files.size());
-  for (const auto& [id, entry] : database.files) {
+  entries.reserve(database.files().size());
+  for (const auto& [id, entry] : database.files()) {
     require(id == entry.id, "the directory map is keyed by each entry's id");
     entries.push_back(entry);
   }
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
   for (const DatFileEntry& entry : entries) check_fetch(database, entry);
   std::uint32_t unlisted = 0;
-  while (database.files.contains(unlisted)) ++unlisted;
+  while (database.files().contains(unlisted)) ++unlisted;
   const auto absent = database.get_file(unlisted);
   require(!absent && absent.error().is<DatError::NotFound>(), "an unlisted id is NotFound");
   return 0;

@@ -1,14 +1,16 @@
 #include "kelvane_dat/dat_database.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "kelvane_dat/block_chain.hpp"
+#include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/decompress.hpp"
 
 namespace kelvane_dat {
 
 DatDatabase::DatDatabase(DatHeader header_value, FileDescriptor file, std::uint64_t file_length)
-    : header(header_value), file_(std::move(file)), file_length_(file_length) {}
+    : header_(header_value), file_(std::move(file)), file_length_(file_length) {}
 
 Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path) {
   auto file = FileDescriptor::open_read_only(path);
@@ -34,18 +36,56 @@ Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path) {
 
 Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offset,
                                                               std::uint32_t size) const {
-  return read_block_chain(PositionedReader(file_), ChainGeometry{header.block_size, file_length_},
+  return read_block_chain(PositionedReader(file_), ChainGeometry{header_.block_size, file_length_},
                           offset, size);
 }
 
+const DatFileEntry* DatDatabase::find(std::uint32_t id) const noexcept {
+  const auto found = files_.find(id);
+  return found == files_.end() ? nullptr : &found->second;
+}
+
+std::vector<std::uint32_t> DatDatabase::ids(std::optional<DatFileType> type) const {
+  std::vector<std::uint32_t> result;
+  result.reserve(files_.size());
+  for (const auto& [id, entry] : files_) {
+    if (!type || file_type(id) == *type) result.push_back(id);
+  }
+  std::sort(result.begin(), result.end());
+  return result;
+}
+
+std::vector<std::uint32_t> DatDatabase::ids_in_storage_order(
+    std::optional<DatFileType> type) const {
+  // Sorting (offset, id) pairs keeps the comparisons off the hash map.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> placed;
+  placed.reserve(files_.size());
+  for (const auto& [id, entry] : files_) {
+    if (!type || file_type(id) == *type) placed.emplace_back(entry.offset, id);
+  }
+  std::sort(placed.begin(), placed.end());
+  std::vector<std::uint32_t> result;
+  result.reserve(placed.size());
+  for (const auto& [offset, id] : placed) result.push_back(id);
+  return result;
+}
+
 Result<std::vector<std::uint8_t>> DatDatabase::get_file(std::uint32_t id) const {
-  const auto found = files.find(id);
-  if (found == files.end()) return std::unexpected(DatError::not_found(id));
-  const DatFileEntry& entry = found->second;
-  auto stored = read_file_data(entry.offset, entry.size);
-  if (!stored || !entry.is_compressed()) return stored;
+  const DatFileEntry* entry = find(id);
+  if (entry == nullptr) return std::unexpected(DatError::not_found(id));
+  auto stored = read_file_data(entry->offset, entry->size);
+  if (!stored || !entry->is_compressed()) return stored;
   // The expanded length is not checked against anything: whatever the payload yields is the file.
   return decompress_lrs(*stored);
+}
+
+Result<StringTable> DatDatabase::string_table(std::uint32_t id) const {
+  const auto bytes = get_file(id);
+  if (!bytes) return std::unexpected(bytes.error());
+  ByteCursor cursor(*bytes);
+  auto table = StringTable::read_le(cursor);
+  if (!table) return std::unexpected(table.error());
+  return std::move(*table);
 }
 
 }  // namespace kelvane_dat

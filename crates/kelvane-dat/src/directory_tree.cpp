@@ -74,7 +74,7 @@ DatError exceeds_read_budget(std::uint32_t child, std::uint64_t budget) {
 
 }  // namespace
 
-Result<void> DatDatabase::read_directory() { return read_node(header.root_offset); }
+Result<void> DatDatabase::read_directory() { return read_node(header_.root_offset); }
 
 Result<void> DatDatabase::read_node(std::uint32_t offset) {
   if (offset == 0) return {};
@@ -84,7 +84,7 @@ Result<void> DatDatabase::read_node(std::uint32_t offset) {
   // An explicit stack rather than recursion, so no directory can exhaust the thread's stack.
   std::vector<PathFrame> path;
   path.reserve(kMaxDirectoryDepth);
-  // Entries in the order the walk meets them. They go into `files` once the walk is done, so the
+  // Entries in the order the walk meets them. They go into `files_` once the walk is done, so the
   // map is sized once rather than rehashed all along as it grows.
   std::vector<DatFileEntry> found;
 
@@ -133,8 +133,8 @@ Result<void> DatDatabase::read_node(std::uint32_t offset) {
     if (const auto visited = visit(child); !visited) return visited;
   }
   // In walk order, so where an id repeats the entry met last wins.
-  files.reserve(files.size() + found.size());
-  for (const DatFileEntry& entry : found) files.insert_or_assign(entry.id, entry);
+  files_.reserve(files_.size() + found.size());
+  for (const DatFileEntry& entry : found) files_.insert_or_assign(entry.id, entry);
   return {};
 }
 

@@ -18,7 +18,7 @@ std::expected<FileDescriptor, IoError> FileDescriptor::open_read_only(
   return FileDescriptor(fd);
 }
 
-bool FileDescriptor::is_open() const { return handle_ >= 0; }
+bool FileDescriptor::is_open() const noexcept { return handle_ >= 0; }
 
 void FileDescriptor::close() noexcept {
   if (handle_ >= 0) ::close(handle_);

@@ -25,7 +25,7 @@ std::expected<FileDescriptor, IoError> FileDescriptor::open_read_only(
   return FileDescriptor(handle);
 }
 
-bool FileDescriptor::is_open() const { return handle_ != INVALID_HANDLE_VALUE; }
+bool FileDescriptor::is_open() const noexcept { return handle_ != INVALID_HANDLE_VALUE; }
 
 void FileDescriptor::close() noexcept {
   if (is_open()) ::CloseHandle(handle_);

@@ -53,6 +53,19 @@ std::string ReadError::to_string() const {
   return out;
 }
 
+std::string ReadError::to_one_line_string() const {
+  std::string out;
+  for (auto frame = frames_.rbegin(); frame != frames_.rend(); ++frame) {
+    std::string message = frame->message;
+    // A frame starts a sentence in the multi-line form; mid-line it reads as a clause.
+    if (!message.empty() && message[0] >= 'A' && message[0] <= 'Z') {
+      message[0] = static_cast<char>(message[0] - 'A' + 'a');
+    }
+    out.append(message).append(": ");
+  }
+  return out.append(inner_text(inner_));
+}
+
 std::ostream& operator<<(std::ostream& out, const ReadError& error) {
   // write() rather than <<: a caller's width or fill must not change the text.
   const std::string text = error.to_string();

@@ -54,15 +54,15 @@ void all_retail_string_tables_parse() {
 
   const auto dat = kelvane_dat::DatDatabase::open(*dat_path);
   if (!dat) fail("open local_English.dat: " + dat.error().debug_string());
-  const kelvane_dat::DatKind dat_kind = dat->dat_kind();
 
-  std::vector<std::uint32_t> ids;
-  for (const auto& [id, entry] : dat->files) {
-    if (kelvane_dat::from_id_in_dat(id, dat_kind) == kelvane_dat::DatFileType::StringTable) {
-      ids.push_back(id);
-    }
-  }
-  std::sort(ids.begin(), ids.end());
+  // Only the string-table ids are kept, not the whole directory, in ascending order: the order in
+  // which the tables are checked, and so the one whose first bad table a failure names. Ids are
+  // classified as this archive's kind means them. Each table is fetched and decoded on its own
+  // below, and its bytes and decoded form are released before the next id, so what this case
+  // holds is one table's worth however many tables the archive carries. The known table is met
+  // among the others rather than fetched up front, so every table is checked exactly once, in
+  // the same order, whether or not the known one is there.
+  const std::vector<std::uint32_t> ids = dat->ids(kelvane_dat::DatFileType::StringTable);
   if (ids.empty()) fail("expected at least one StringTable record in local_English.dat");
 
   std::uint64_t total_entries = 0;

@@ -47,11 +47,5 @@ TEST(Columns, PadsToTheWidestCellAndAlignsNumbersRight) {
 
 TEST(Columns, NothingToRender) { EXPECT_EQ(Columns({false}).render(), ""); }
 
-TEST(HexBytes, TwoDigitsPerByte) {
-  const std::vector<std::uint8_t> bytes = {0x42, 0x54, 0x00, 0xFF, 0x0A};
-  EXPECT_EQ(hex_bytes(bytes), "42 54 00 FF 0A");
-  EXPECT_EQ(hex_bytes({}), "");
-}
-
 }  // namespace
 }  // namespace kelvane_dat::cli

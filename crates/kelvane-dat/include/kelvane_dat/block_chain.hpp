@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "kelvane_dat/error.hpp"
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
@@ -26,8 +27,8 @@ class PositionedReader {
   explicit PositionedReader(const Source& source)
       : source_(&source), read_(&read_through<Source>) {}
 
-  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
-                                                    std::uint64_t offset) const {
+  [[nodiscard]] std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                                  std::uint64_t offset) const {
     return read_(source_, buffer, offset);
   }
 
@@ -71,7 +72,7 @@ struct ChainGeometry {
 // A `size` beyond the file's length is never allocated: the chain is walked without keeping its
 // bytes, so it fails with exactly the error the walk would meet, and a chain that could only
 // succeed by reading file bytes more than once (blocks that overlap or loop) is Corruption.
-Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,
-                                                   std::uint32_t offset, std::uint32_t size);
+[[nodiscard]] KELVANE_DAT_EXPORT Result<std::vector<std::uint8_t>> read_block_chain(
+    PositionedReader file, ChainGeometry geometry, std::uint32_t offset, std::uint32_t size);
 
 }  // namespace kelvane_dat

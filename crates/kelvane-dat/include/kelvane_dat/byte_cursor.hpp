@@ -11,29 +11,32 @@
 #include <expected>
 #include <span>
 
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
 
-class ByteCursor {
+class KELVANE_DAT_EXPORT ByteCursor {
  public:
-  explicit ByteCursor(std::span<const std::uint8_t> data) : data_(data) {}
+  explicit ByteCursor(std::span<const std::uint8_t> data) noexcept : data_(data) {}
 
-  std::uint64_t position() const { return pos_; }
+  std::uint64_t position() const noexcept { return pos_; }
   // Any position is accepted; reads past the end fail.
-  void seek(std::uint64_t position) { pos_ = position; }
-  std::size_t size() const { return data_.size(); }
-  std::size_t remaining() const { return pos_ < data_.size() ? data_.size() - pos_ : 0; }
-  std::span<const std::uint8_t> data() const { return data_; }
+  void seek(std::uint64_t position) noexcept { pos_ = position; }
+  std::size_t size() const noexcept { return data_.size(); }
+  std::size_t remaining() const noexcept { return pos_ < data_.size() ? data_.size() - pos_ : 0; }
+  std::span<const std::uint8_t> data() const noexcept { return data_; }
 
   // "failed to fill whole buffer" when cut short.
-  std::expected<std::uint8_t, IoError> read_u8();
-  std::expected<std::uint16_t, IoError> read_u16();
-  std::expected<std::uint32_t, IoError> read_u32();
+  [[nodiscard]] std::expected<std::uint8_t, IoError> read_u8() noexcept;
+  [[nodiscard]] std::expected<std::uint16_t, IoError> read_u16() noexcept;
+  [[nodiscard]] std::expected<std::uint32_t, IoError> read_u32() noexcept;
   // A run of exactly `count` bytes, viewed in place; "not enough bytes in reader" when cut short.
-  std::expected<std::span<const std::uint8_t>, IoError> read_bytes(std::size_t count);
+  [[nodiscard]] std::expected<std::span<const std::uint8_t>, IoError> read_bytes(
+      std::size_t count) noexcept;
   // Copies exactly buffer.size() bytes; "not enough bytes in reader" when cut short.
-  std::expected<void, IoError> read_bytes_into(std::span<std::uint8_t> buffer);
+  [[nodiscard]] std::expected<void, IoError> read_bytes_into(
+      std::span<std::uint8_t> buffer) noexcept;
 
  private:
   std::span<const std::uint8_t> data_;

@@ -3,14 +3,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
 #include "kelvane_dat/error.hpp"
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/file_descriptor.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
+#include "kelvane_dat/file_type/file_type.hpp"
+#include "kelvane_dat/file_type/string_table.hpp"
 
 namespace kelvane_dat {
 
@@ -20,7 +24,7 @@ namespace kelvane_dat {
 // and nothing is cached. A handle exists only fully opened and never changes afterwards; all reads
 // are positioned reads, so one handle may serve several threads at once. Movable, not copyable;
 // destroying it closes the file.
-class DatDatabase {
+class KELVANE_DAT_EXPORT DatDatabase {
  public:
   // A directory node: 62 child offsets, an entry count and room for 61 entries.
   static constexpr std::size_t kBranchCount = 62;
@@ -36,23 +40,39 @@ class DatDatabase {
   // directory node cannot be read, BinRead when a node's entries overrun it, Corruption for a
   // directory that loops, nests deeper than kMaxDirectoryDepth or needs more node reads than the
   // file has runs of 1720 bytes (a node and one block pointer), or 64 in a smaller file.
-  static Result<DatDatabase> open(const std::filesystem::path& path);
+  [[nodiscard]] static Result<DatDatabase> open(const std::filesystem::path& path);
 
   DatDatabase(DatDatabase&&) noexcept = default;
   DatDatabase& operator=(DatDatabase&&) noexcept = default;
   DatDatabase(const DatDatabase&) = delete;
   DatDatabase& operator=(const DatDatabase&) = delete;
 
-  // The file's bytes, expanded when its entry is compressed. NotFound for an unknown id.
-  Result<std::vector<std::uint8_t>> get_file(std::uint32_t id) const;
-  DatKind dat_kind() const { return header.dat_kind(); }
-  // The chain walk (see read_block_chain) over this archive's file and block size.
-  Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset, std::uint32_t size) const;
+  // The decoded header, as read at open.
+  const DatHeader& header() const noexcept { return header_; }
+  // Every entry of the directory, keyed by file id, in no particular order. Where an id occurs
+  // more than once the entry met last in the pre-order walk wins.
+  const std::unordered_map<std::uint32_t, DatFileEntry>& files() const noexcept { return files_; }
+  // The entry of file `id`, or nullptr when the directory has none.
+  const DatFileEntry* find(std::uint32_t id) const noexcept;
+  DatKind dat_kind() const noexcept { return header_.dat_kind(); }
+  // What file `id` holds, as an archive of this kind means its ids.
+  DatFileType file_type(std::uint32_t id) const noexcept { return from_id_in_dat(id, dat_kind()); }
 
-  DatHeader header;
-  // One entry per distinct id; where an id occurs more than once the entry met last in the
-  // pre-order walk wins.
-  std::unordered_map<std::uint32_t, DatFileEntry> files;
+  // The ids of every file, or of the files of one type, ascending.
+  std::vector<std::uint32_t> ids(std::optional<DatFileType> type = std::nullopt) const;
+  // The same ids in the order their chains start in the file (ties by id), so that reading many
+  // files one after the other moves through the archive instead of seeking back and forth.
+  std::vector<std::uint32_t> ids_in_storage_order(
+      std::optional<DatFileType> type = std::nullopt) const;
+
+  // The file's bytes, expanded when its entry is compressed. NotFound for an unknown id.
+  [[nodiscard]] Result<std::vector<std::uint8_t>> get_file(std::uint32_t id) const;
+  // The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
+  // bytes are not a string table. Bytes after the table are not looked at.
+  [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;
+  // The chain walk (see read_block_chain) over this archive's file and block size.
+  [[nodiscard]] Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset,
+                                                                 std::uint32_t size) const;
 
  private:
   DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length);
@@ -62,6 +82,8 @@ class DatDatabase {
   Result<void> read_directory();
   Result<void> read_node(std::uint32_t offset);
 
+  DatHeader header_;
+  std::unordered_map<std::uint32_t, DatFileEntry> files_;
   FileDescriptor file_;
   std::uint64_t file_length_;
 };

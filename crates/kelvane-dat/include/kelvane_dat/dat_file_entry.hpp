@@ -7,13 +7,14 @@
 #include <string>
 
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/read_error.hpp"
 
 namespace kelvane_dat {
 
 // One 24-byte directory entry: where a stored file's block chain starts and how many bytes it
 // holds. Six unsigned 32-bit little-endian fields in file order; values are taken as they are.
-struct DatFileEntry {
+struct KELVANE_DAT_EXPORT DatFileEntry {
   static constexpr std::size_t kEncodedSize = 24;
   // The only flag bit anything interprets: the stored bytes are a compressed payload.
   static constexpr std::uint32_t kCompressedFlag = 0x1;
@@ -28,9 +29,9 @@ struct DatFileEntry {
 
   // Decodes the entry at the cursor's position. On failure the error names the field that ran
   // out and the cursor is moved back to the entry's first byte.
-  static std::expected<DatFileEntry, ReadError> read(ByteCursor& cursor);
+  [[nodiscard]] static std::expected<DatFileEntry, ReadError> read(ByteCursor& cursor);
 
-  bool is_compressed() const { return (bit_flags & kCompressedFlag) != 0; }
+  bool is_compressed() const noexcept { return (bit_flags & kCompressedFlag) != 0; }
 
   // "DatFileEntry { bit_flags: 1, id: 587202570, ... }", numbers in decimal.
   std::string debug_string() const;
@@ -38,6 +39,6 @@ struct DatFileEntry {
   friend bool operator==(const DatFileEntry&, const DatFileEntry&) = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const DatFileEntry& entry);
+KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, const DatFileEntry& entry);
 
 }  // namespace kelvane_dat

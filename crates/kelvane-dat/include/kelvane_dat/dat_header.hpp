@@ -4,7 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
 #include "kelvane_dat/read_error.hpp"
 
@@ -12,7 +16,7 @@ namespace kelvane_dat {
 
 // The fixed 80-byte record at file offset 0x140. Field order is file order; every integer is
 // unsigned 32-bit little-endian. Nothing is validated: only dat_kind() ever looks at `magic`.
-struct DatHeader {
+struct KELVANE_DAT_EXPORT DatHeader {
   // Where every archive keeps its header; the bytes before it are never read.
   static constexpr std::uint64_t kFileOffset = 0x140;
   static constexpr std::size_t kEncodedSize = 80;
@@ -42,11 +46,23 @@ struct DatHeader {
   // not be read and the reader is moved back to where the header starts. `Reader` is ByteCursor
   // or FileCursor.
   template <class Reader>
-  static std::expected<DatHeader, ReadError> read(Reader& reader);
+  [[nodiscard]] static std::expected<DatHeader, ReadError> read(Reader& reader);
 
-  DatKind dat_kind() const;
+  // The kind of archive the magic, block size and dataset describe.
+  DatKind dat_kind() const noexcept;
 
   friend bool operator==(const DatHeader&, const DatHeader&) = default;
 };
+
+// One header field as people read it: its name and its value as text.
+struct HeaderField {
+  std::string_view name;
+  std::string value;
+};
+
+// Every field of `header` in file order: offsets, ids and the magic as "0x" and eight hexadecimal
+// digits, sizes, counts and versions in decimal, version_string as its 16 bytes in hexadecimal
+// ("42 54 00 ..."), since it is not reliably text.
+KELVANE_DAT_EXPORT std::vector<HeaderField> header_fields(const DatHeader& header);
 
 }  // namespace kelvane_dat

@@ -11,11 +11,13 @@
 #include <span>
 #include <vector>
 
+#include "kelvane_dat/export.hpp"
+
 namespace kelvane_dat {
 
 // Never fails: a damaged or truncated stream yields the output produced before the damage. A
 // payload shorter than 4 bytes has no declared size and comes back unchanged. The output never
 // exceeds the declared size.
-std::vector<std::uint8_t> decompress_lrs(std::span<const std::uint8_t> data);
+KELVANE_DAT_EXPORT std::vector<std::uint8_t> decompress_lrs(std::span<const std::uint8_t> data);
 
 }  // namespace kelvane_dat

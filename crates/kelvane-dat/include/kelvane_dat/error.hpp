@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 #include "kelvane_dat/read_error.hpp"
 
@@ -14,7 +15,7 @@ namespace kelvane_dat {
 
 // The library's one error type. Every fallible operation of the archive handle returns it;
 // I/O failures and record-reading failures convert into it implicitly, without added context.
-class DatError {
+class KELVANE_DAT_EXPORT DatError {
  public:
   struct Io {
     IoError error;
@@ -86,13 +87,13 @@ class DatError {
   }
   static DatError other(std::string text) { return DatError(Other{std::move(text)}); }
 
-  const Variant& variant() const { return v_; }
+  const Variant& variant() const noexcept { return v_; }
   template <class Alternative>
-  bool is() const {
+  bool is() const noexcept {
     return std::holds_alternative<Alternative>(v_);
   }
   template <class Alternative>
-  const Alternative* get_if() const {
+  const Alternative* get_if() const noexcept {
     return std::get_if<Alternative>(&v_);
   }
 
@@ -108,7 +109,7 @@ class DatError {
   Variant v_;
 };
 
-std::ostream& operator<<(std::ostream& out, const DatError& error);
+KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, const DatError& error);
 
 template <class T>
 using Result = std::expected<T, DatError>;

@@ -12,11 +12,12 @@
 #include <filesystem>
 #include <span>
 
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
 
-class FileDescriptor {
+class KELVANE_DAT_EXPORT FileDescriptor {
  public:
 #if defined(_WIN32)
   using Native = void*;  // a HANDLE
@@ -26,7 +27,8 @@ class FileDescriptor {
 
   // POSIX: O_RDONLY | O_CLOEXEC. Windows: the path's wide form, not inherited by child processes,
   // shared for reading, writing and deleting so that the game can keep the archive open.
-  static std::expected<FileDescriptor, IoError> open_read_only(const std::filesystem::path& path);
+  [[nodiscard]] static std::expected<FileDescriptor, IoError> open_read_only(
+      const std::filesystem::path& path);
 
   explicit FileDescriptor(Native handle) noexcept : handle_(handle) {}
   FileDescriptor(FileDescriptor&& other) noexcept : handle_(other.release()) {}
@@ -35,22 +37,22 @@ class FileDescriptor {
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor();
 
-  Native get() const { return handle_; }
-  bool is_open() const;
+  Native get() const noexcept { return handle_; }
+  bool is_open() const noexcept;
 
   // The file's current length in bytes.
-  std::expected<std::uint64_t, IoError> size() const;
+  [[nodiscard]] std::expected<std::uint64_t, IoError> size() const;
   // The file position, and moving it to an absolute offset.
-  std::expected<std::uint64_t, IoError> position() const;
-  std::expected<void, IoError> seek(std::uint64_t offset) const;
+  [[nodiscard]] std::expected<std::uint64_t, IoError> position() const;
+  [[nodiscard]] std::expected<void, IoError> seek(std::uint64_t offset) const;
   // Reads from the file position into `buffer` and advances it; 0 bytes at the end of the file.
-  std::expected<std::size_t, IoError> read_some(std::span<std::uint8_t> buffer) const;
+  [[nodiscard]] std::expected<std::size_t, IoError> read_some(std::span<std::uint8_t> buffer) const;
 
   // Fills all of `buffer` from absolute `offset`, retrying short and interrupted reads. Running
   // out of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
   // succeeds without a system call. The file position is not used (on Windows it may move).
-  std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
-                                                    std::uint64_t offset) const;
+  [[nodiscard]] std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
+                                                                  std::uint64_t offset) const;
 
  private:
   Native release() noexcept;
@@ -61,16 +63,18 @@ class FileDescriptor {
 
 // Sequential little-endian reads from a file's current position, for the one record (the header)
 // that is read with the file position rather than with positioned reads.
-class FileCursor {
+class KELVANE_DAT_EXPORT FileCursor {
  public:
-  explicit FileCursor(const FileDescriptor& file) : file_(&file) {}
+  explicit FileCursor(const FileDescriptor& file) noexcept : file_(&file) {}
 
-  std::expected<std::uint64_t, IoError> position() const;
-  std::expected<void, IoError> seek(std::uint64_t position) { return file_->seek(position); }
+  [[nodiscard]] std::expected<std::uint64_t, IoError> position() const;
+  [[nodiscard]] std::expected<void, IoError> seek(std::uint64_t position) {
+    return file_->seek(position);
+  }
 
-  std::expected<std::uint32_t, IoError> read_u32();
+  [[nodiscard]] std::expected<std::uint32_t, IoError> read_u32();
   // Exactly buffer.size() bytes; "not enough bytes in reader" when the file ends first.
-  std::expected<void, IoError> read_bytes_into(std::span<std::uint8_t> buffer);
+  [[nodiscard]] std::expected<void, IoError> read_bytes_into(std::span<std::uint8_t> buffer);
 
  private:
   // Reads until `buffer` is full or the file ends; returns the number of bytes read.

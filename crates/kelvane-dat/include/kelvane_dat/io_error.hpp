@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string>
 
+#include "kelvane_dat/export.hpp"
+
 namespace kelvane_dat {
 
 // An operating-system I/O failure, or a read that found the data ended early.
@@ -11,7 +13,7 @@ namespace kelvane_dat {
 // Display text: the system's message plus " (os error N)" for an OS error, the fixed message for an
 // unexpected end of data. Debug text: "Os { code: 2, kind: NotFound, message: \"No such file or
 // directory\" }" or "Error { kind: UnexpectedEof, message: \"failed to fill whole buffer\" }".
-class IoError {
+class KELVANE_DAT_EXPORT IoError {
  public:
   enum class Kind : std::uint8_t { Os, UnexpectedEof };
 
@@ -22,9 +24,9 @@ class IoError {
   // A run of a fixed number of bytes was cut short.
   static IoError not_enough_bytes();
 
-  Kind kind() const { return kind_; }
+  Kind kind() const noexcept { return kind_; }
   // The system's error number for Kind::Os, 0 otherwise.
-  int os_code() const { return os_code_; }
+  int os_code() const noexcept { return os_code_; }
 
   std::string to_string() const;
   std::string debug_string() const;
@@ -41,10 +43,10 @@ class IoError {
   const char* eof_message_;
 };
 
-std::ostream& operator<<(std::ostream& out, const IoError& error);
+KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, const IoError& error);
 // The name of the error kind a system error number maps to ("NotFound", "PermissionDenied", ...).
-const char* io_error_kind_name(int os_code);
+KELVANE_DAT_EXPORT const char* io_error_kind_name(int os_code);
 // The system's message for an error number, in UTF-8 without a trailing line end. Thread-safe.
-std::string system_error_message(int os_code);
+KELVANE_DAT_EXPORT std::string system_error_message(int os_code);
 
 }  // namespace kelvane_dat

@@ -1,17 +1,16 @@
 #pragma once
 
-// Everything the library offers, for programs that would rather include one header.
+// Everything a program needs to read archives, for programs that would rather include one header:
+// the archive handle and its records, the errors, file types and string tables, the record readers
+// and the version. Helpers the library uses internally (endian loads, the chain walk and its reader
+// view, the file layer, text helpers) have headers of their own and are not included here.
 
-#include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
-#include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/decompress.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "kelvane_dat/error.hpp"
-#include "kelvane_dat/file_descriptor.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"

@@ -16,6 +16,7 @@
 #include <expected>
 
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/read_error.hpp"
 
 namespace kelvane_dat {
@@ -24,6 +25,7 @@ namespace kelvane_dat {
 // primitive reads (b0, b1, then the 16-bit word), so when the data ends the bytes of the earlier
 // reads stay consumed and the reader stops at the first byte of the read that ran out. The error
 // is the plain "failed to fill whole buffer", with no context added.
-std::expected<std::uint32_t, ReadError> read_compressed_u32(ByteCursor& reader);
+[[nodiscard]] KELVANE_DAT_EXPORT std::expected<std::uint32_t, ReadError> read_compressed_u32(
+    ByteCursor& reader);
 
 }  // namespace kelvane_dat

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
@@ -23,7 +24,7 @@ struct ContextFrame {
 
 // The error of the record readers: the data ended or failed to read, a record refused its input,
 // or either of those with the record fields that were being read when it happened.
-class ReadError {
+class KELVANE_DAT_EXPORT ReadError {
  public:
   // A record refused its input; `position` is where the refusing record began.
   struct Assertion {
@@ -44,12 +45,18 @@ class ReadError {
   ReadError with_context(ContextFrame frame) &&;
 
   // The failure underneath any context frames.
-  const std::variant<IoError, Assertion>& inner() const { return inner_; }
-  const IoError* io_error() const { return std::get_if<IoError>(&inner_); }
+  const std::variant<IoError, Assertion>& inner() const noexcept { return inner_; }
+  const IoError* io_error() const noexcept { return std::get_if<IoError>(&inner_); }
   // Innermost first.
-  const std::vector<ContextFrame>& frames() const { return frames_; }
+  const std::vector<ContextFrame>& frames() const noexcept { return frames_; }
 
+  // The failure alone when there is no context; with context, the failure and then each frame
+  // with where it was added, between two rules, one per line.
   std::string to_string() const;
+  // The same on one line, for logs and command-line messages: the frames outermost first, then the
+  // failure, joined by ": " ("while parsing field 'magic' in DatHeader: failed to fill whole
+  // buffer"). Source locations are left out.
+  std::string to_one_line_string() const;
   // A ReadError debug-prints as its text.
   std::string debug_string() const { return to_string(); }
 
@@ -60,6 +67,6 @@ class ReadError {
   std::vector<ContextFrame> frames_;
 };
 
-std::ostream& operator<<(std::ostream& out, const ReadError& error);
+KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, const ReadError& error);
 
 }  // namespace kelvane_dat

@@ -1,5 +1,9 @@
 #include "kelvane_dat/file_type/file_type.hpp"
 
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
 namespace kelvane_dat {
 
 namespace {
@@ -20,13 +24,50 @@ DatFileType classify_cell_low_half(std::uint32_t low_half) {
   return DatFileType::IndoorCell;
 }
 
+std::vector<DatFileType> collect_classifiable_types() {
+  std::vector<DatFileType> types;
+  const auto add = [&types](DatFileType type) {
+    if (std::find(types.begin(), types.end(), type) == types.end()) types.push_back(type);
+  };
+  // Asking the classifier keeps this list in step with it: a prefix it learns shows up here.
+  for (unsigned prefix = 0; prefix <= 0xFF; ++prefix) {
+    add(classify_portal_prefix(static_cast<std::uint8_t>(prefix)));
+  }
+  for (const DatFileType special : {DatFileType::IndoorCell, DatFileType::Landblock,
+                                    DatFileType::LandblockInfo, DatFileType::Iteration}) {
+    add(special);
+  }
+  std::stable_partition(types.begin(), types.end(),
+                        [](DatFileType type) { return type != DatFileType::Unknown; });
+  return types;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
 }  // namespace
+
+std::span<const DatFileType> classifiable_file_types() {
+  static const std::vector<DatFileType> types = collect_classifiable_types();
+  return types;
+}
+
+std::optional<DatFileType> file_type_from_name(std::string_view name) {
+  for (const DatFileType type : classifiable_file_types()) {
+    if (equal_ignoring_case(to_string(type), name)) return type;
+  }
+  return std::nullopt;
+}
 
 std::string debug_string(DatFileType type) { return std::string(to_string(type)); }
 
 std::ostream& operator<<(std::ostream& out, DatFileType type) { return out << to_string(type); }
 
-DatFileType classify_portal_prefix(std::uint8_t prefix) {
+DatFileType classify_portal_prefix(std::uint8_t prefix) noexcept {
   switch (prefix) {
     case 0x01:
       return DatFileType::Model;
@@ -116,7 +157,7 @@ DatFileType classify_portal_prefix(std::uint8_t prefix) {
   }
 }
 
-DatFileType from_id(std::uint32_t id) {
+DatFileType from_id(std::uint32_t id) noexcept {
   if (id == kIterationId) return DatFileType::Iteration;
   const std::uint32_t low_half = low_half_of(id);
   if (low_half == kLandblockLowHalf) return DatFileType::Landblock;
@@ -126,7 +167,7 @@ DatFileType from_id(std::uint32_t id) {
   return low_half != 0 ? DatFileType::IndoorCell : DatFileType::Unknown;
 }
 
-DatFileType from_id_in_dat(std::uint32_t id, DatKind kind) {
+DatFileType from_id_in_dat(std::uint32_t id, DatKind kind) noexcept {
   if (id == kIterationId) return DatFileType::Iteration;
   switch (kind) {
     case DatKind::Portal:

@@ -100,8 +100,8 @@ TEST_P(TreeLayout, EveryEntryIsReachableExactlyOnce) {
     const TempFile file(builder.finish());
     const auto database = DatDatabase::open(file.path());
     ASSERT_TRUE(database.has_value()) << database.error();
-    ASSERT_EQ(database->files.size(), entries.size());
-    for (const DatFileEntry& entry : entries) EXPECT_EQ(database->files.at(entry.id), entry);
+    ASSERT_EQ(database->files().size(), entries.size());
+    for (const DatFileEntry& entry : entries) EXPECT_EQ(database->files().at(entry.id), entry);
   }
 }
 

@@ -67,7 +67,7 @@ TEST(DatDatabaseConcurrency, SharedHandleGivesEveryThreadTheSerialOutcomes) {
   const DatDatabase& database = *opened;
 
   std::vector<std::uint32_t> ids;
-  for (const auto& [id, entry] : database.files) ids.push_back(id);
+  for (const auto& [id, entry] : database.files()) ids.push_back(id);
   ids.push_back(0x999);  // not in the directory
   std::map<std::uint32_t, Outcome> serial;
   for (const std::uint32_t id : ids) serial[id] = fetch(database, id);

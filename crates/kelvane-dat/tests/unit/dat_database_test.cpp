@@ -13,6 +13,7 @@
 
 #include "kelvane_dat/debug_format.hpp"
 #include "support/archive_builder.hpp"
+#include "support/string_table_writer.hpp"
 #include "support/temp_file.hpp"
 #include "support/tree_layout.hpp"
 
@@ -48,7 +49,7 @@ TEST(DatDatabase, RootOffsetZeroOpensEmpty) {
   auto database = open_built(builder);
   ASSERT_TRUE(database.has_value()) << database.error();
   EXPECT_EQ(builder.size(), 0x190u);
-  EXPECT_TRUE(database->files.empty());
+  EXPECT_TRUE(database->files().empty());
   EXPECT_EQ(database->dat_kind(), DatKind::Unknown);
   const auto missing = database->get_file(0x2300000A);
   ASSERT_FALSE(missing.has_value());
@@ -63,7 +64,7 @@ TEST(DatDatabase, LeafRootIgnoresItsOtherSlots) {
   builder.header.root_offset = builder.store_node(root);
   const auto database = open_built(builder);
   ASSERT_TRUE(database.has_value()) << database.error();
-  EXPECT_EQ(database->files.size(), 3u);
+  EXPECT_EQ(database->files().size(), 3u);
   EXPECT_EQ(database->dat_kind(), DatKind::Local);
 }
 
@@ -88,9 +89,9 @@ TEST(DatDatabase, InnerNodeVisitsEntryCountPlusOneSlots) {
     for (std::uint32_t slot = 0; slot <= entry_count; ++slot) {
       if (slot % 5 == 3) continue;
       ++children;
-      EXPECT_TRUE(database->files.contains(1000 + slot)) << slot;
+      EXPECT_TRUE(database->files().contains(1000 + slot)) << slot;
     }
-    EXPECT_EQ(database->files.size(), entry_count + children);
+    EXPECT_EQ(database->files().size(), entry_count + children);
   }
 }
 
@@ -108,11 +109,11 @@ TEST(DatDatabase, LaterDuplicatesReplaceEarlierOnes) {
   builder.header.root_offset = builder.store_node(root);
   const auto database = open_built(builder);
   ASSERT_TRUE(database.has_value()) << database.error();
-  EXPECT_EQ(database->files.size(), 3u);
+  EXPECT_EQ(database->files().size(), 3u);
   // Pre-order, children in slot order: the last child's entry is met last.
-  EXPECT_EQ(database->files.at(7).size, 72u);
-  EXPECT_EQ(database->files.at(8).size, 80u);
-  EXPECT_EQ(database->files.at(9).size, 92u);
+  EXPECT_EQ(database->files().at(7).size, 72u);
+  EXPECT_EQ(database->files().at(8).size, 80u);
+  EXPECT_EQ(database->files().at(9).size, 92u);
 }
 
 TEST(DatDatabase, SharedChildIsReadOnEachVisit) {
@@ -127,7 +128,7 @@ TEST(DatDatabase, SharedChildIsReadOnEachVisit) {
   builder.header.root_offset = builder.store_node(root);
   const auto database = open_built(builder);
   ASSERT_TRUE(database.has_value()) << database.error();
-  EXPECT_EQ(database->files.size(), 2u);
+  EXPECT_EQ(database->files().size(), 2u);
 }
 
 TEST(DatDatabase, EntryCountBeyondTheNodeFailsOnBitFlags) {
@@ -197,7 +198,7 @@ TEST(DatDatabase, DirectoryDepthLimitIsInclusive) {
   builder.header.root_offset = store_path(builder, DatDatabase::kMaxDirectoryDepth);
   const auto database = open_built(builder);
   ASSERT_TRUE(database.has_value()) << database.error();
-  EXPECT_EQ(database->files.size(), DatDatabase::kMaxDirectoryDepth);
+  EXPECT_EQ(database->files().size(), DatDatabase::kMaxDirectoryDepth);
 }
 
 struct HostileCase {
@@ -322,7 +323,7 @@ TEST(DatDatabase, GetFileReturnsWhatWasStored) {
   ASSERT_TRUE(opened.has_value()) << opened.error();
   // The handle moves; the moved-to one serves reads from several threads at once.
   const DatDatabase database = std::move(*opened);
-  ASSERT_EQ(database.files.size(), entries.size());
+  ASSERT_EQ(database.files().size(), entries.size());
 
   std::atomic<std::size_t> mismatches = 0;
   {
@@ -353,6 +354,49 @@ TEST(DatDatabase, CompressedPayloadOutputIsTheFile) {
   EXPECT_EQ(database->get_file(0x10).value(), (Bytes{'x', 'x', 'x'}));
   EXPECT_EQ(database->get_file(0x11).value(), Bytes{});
   EXPECT_EQ(database->read_file_data(stored.offset, 8).value(), payload);
+}
+
+TEST(DatDatabase, LooksUpListsAndDecodesByType) {
+  ArchiveBuilder builder(256);
+  builder.header.dataset = 3;  // a local archive: 0x23 ids are string tables
+  test_support::StringTableData table_data;
+  table_data.id = 0x23000002;
+  table_data.entries.push_back({});
+  table_data.entries[0].key = 7;
+  table_data.entries[0].texts = {u"hi"};
+  const Bytes table = test_support::encode_string_table(table_data);
+  StoreOptions compressed;
+  compressed.compressed = true;
+  // Stored out of id order, so storage order and id order differ.
+  std::vector<DatFileEntry> entries = {
+      builder.store_file(0x06000001, Bytes(300, 1)),
+      builder.store_file(0x23000002, table, compressed),
+      builder.store_file(0x23000001, Bytes(10, 2)),
+  };
+  builder.header.root_offset = test_support::store_tree(builder, entries);
+  const auto database = open_built(builder);
+  ASSERT_TRUE(database.has_value()) << database.error();
+
+  EXPECT_EQ(database->ids(), (std::vector<std::uint32_t>{0x06000001, 0x23000001, 0x23000002}));
+  EXPECT_EQ(database->ids(DatFileType::StringTable),
+            (std::vector<std::uint32_t>{0x23000001, 0x23000002}));
+  EXPECT_EQ(database->ids(DatFileType::Audio), std::vector<std::uint32_t>{});
+  EXPECT_EQ(database->ids_in_storage_order(),
+            (std::vector<std::uint32_t>{0x06000001, 0x23000002, 0x23000001}));
+  EXPECT_EQ(database->ids_in_storage_order(DatFileType::StringTable),
+            (std::vector<std::uint32_t>{0x23000002, 0x23000001}));
+  EXPECT_EQ(database->file_type(0x23000001), DatFileType::StringTable);
+  ASSERT_NE(database->find(0x23000002), nullptr);
+  EXPECT_EQ(*database->find(0x23000002), entries[1]);
+  EXPECT_EQ(database->find(0x23000003), nullptr);
+
+  const auto decoded = database->string_table(0x23000002);
+  ASSERT_TRUE(decoded.has_value()) << decoded.error();
+  EXPECT_EQ(decoded->strings.at(7).strings, std::vector<std::string>{"hi"});
+  EXPECT_EQ(database->string_table(0x23000003).error().to_string(),
+            "File ID 23000003 not found in provider");
+  // Ten bytes of 2 claim a table of 0x02020202 entries and run out.
+  EXPECT_TRUE(database->string_table(0x23000001).error().is<DatError::BinRead>());
 }
 
 }  // namespace

@@ -43,6 +43,23 @@ TEST(DatHeader, DecodesEveryFieldInFileOrder) {
   EXPECT_EQ(cursor.position(), 80u);
 }
 
+TEST(DatHeader, FieldsReadAsTextInFileOrder) {
+  const auto bytes = numbered_header();
+  ByteCursor cursor(bytes);
+  const std::vector<HeaderField> fields = header_fields(DatHeader::read(cursor).value());
+  std::vector<std::string> lines;
+  for (const HeaderField& field : fields)
+    lines.push_back(std::string(field.name) + "=" + field.value);
+  EXPECT_EQ(
+      lines,
+      (std::vector<std::string>{
+          "magic=0x00000001", "block_size=2", "file_size=3", "dataset=4", "subset=5",
+          "free_head=0x00000006", "free_tail=0x00000007", "free_count=8", "root_offset=0x00000009",
+          "new_lru=0x0000000A", "old_lru=0x0000000B", "use_lru=0x0000000C",
+          "master_map_id=0x0000000D", "engine_version=14", "game_version=15",
+          "version_string=F0 F1 00 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF", "version_minor=16"}));
+}
+
 struct TruncationCase {
   std::size_t length;
   const char* field;

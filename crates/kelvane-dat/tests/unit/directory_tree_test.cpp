@@ -137,7 +137,7 @@ TEST(DirectoryTree, OpenAgreesWithTheStraightforwardWalk) {
       EXPECT_EQ(opened.error().debug_string(), expected.error().debug_string());
       continue;
     }
-    ASSERT_EQ(opened->files, *expected);
+    ASSERT_EQ(opened->files(), *expected);
   }
   // Faults must be exercised without drowning the sound directories.
   EXPECT_GT(failures, 50);

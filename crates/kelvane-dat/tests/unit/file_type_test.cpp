@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <cstdint>
+#include <span>
 #include <sstream>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace kelvane_dat {
@@ -238,6 +242,23 @@ TEST(DatFileType, KindsAgreeAcrossPrefixesAndLowHalves) {
       EXPECT_NE(from_id(id), DatFileType::Custom);
       EXPECT_NE(from_id(id), DatFileType::MotionKinematics);
     }
+  }
+}
+
+TEST(DatFileType, NamesParseBackIgnoringCase) {
+  const std::span<const DatFileType> types = classifiable_file_types();
+  ASSERT_FALSE(types.empty());
+  EXPECT_EQ(types.back(), DatFileType::Unknown);
+  for (const DatFileType type : types) {
+    SCOPED_TRACE(to_string(type));
+    std::string upper(to_string(type));
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(file_type_from_name(to_string(type)), type);
+    EXPECT_EQ(file_type_from_name(upper), type);
+  }
+  // Types no id classifies as, and names that are not types, parse as nothing.
+  for (const std::string_view name : {"Custom", "MotionKinematics", "", "String", "StringTables"}) {
+    EXPECT_EQ(file_type_from_name(name), std::nullopt) << name;
   }
 }
 

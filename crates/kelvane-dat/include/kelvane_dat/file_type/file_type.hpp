@@ -8,11 +8,14 @@
 // different things depending on the archive it comes from.
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
 
 namespace kelvane_dat {
@@ -173,20 +176,28 @@ constexpr std::string_view to_string(DatFileType type) {
 }
 
 // The variant's name, as debug output shows it.
-std::string debug_string(DatFileType type);
-std::ostream& operator<<(std::ostream& out, DatFileType type);
+KELVANE_DAT_EXPORT std::string debug_string(DatFileType type);
+KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, DatFileType type);
+
+// Every type an id can classify as: the types the prefixes name in prefix order, then the cell and
+// special types, Unknown last. Custom and MotionKinematics are not among them.
+KELVANE_DAT_EXPORT std::span<const DatFileType> classifiable_file_types();
+
+// The classifiable type whose name (as to_string gives it) is `name`, compared without regard to
+// ASCII case; nothing for any other name.
+KELVANE_DAT_EXPORT std::optional<DatFileType> file_type_from_name(std::string_view name);
 
 // The type a portal or local archive gives to ids with this top byte; Unknown for the prefixes
 // that name nothing.
-DatFileType classify_portal_prefix(std::uint8_t prefix);
+KELVANE_DAT_EXPORT DatFileType classify_portal_prefix(std::uint8_t prefix) noexcept;
 
 // Classifies an id without knowing its archive. The landblock low halves win over the prefix, so
 // 0x0600FFFF is a Landblock here although a portal archive calls it a Texture; an unrecognised
 // prefix with a non-zero low half is taken for an indoor cell.
-DatFileType from_id(std::uint32_t id);
+KELVANE_DAT_EXPORT DatFileType from_id(std::uint32_t id) noexcept;
 
 // Classifies an id as the archive of kind `kind` means it. An archive of unknown kind falls back
 // to from_id.
-DatFileType from_id_in_dat(std::uint32_t id, DatKind kind);
+KELVANE_DAT_EXPORT DatFileType from_id_in_dat(std::uint32_t id, DatKind kind) noexcept;
 
 }  // namespace kelvane_dat

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/read_error.hpp"
 
 namespace kelvane_dat {
@@ -32,7 +33,7 @@ namespace kelvane_dat {
 // The byte order a caller asks a record reader for.
 enum class ByteOrder : std::uint8_t { Little, Big };
 
-struct StringTableString {
+struct KELVANE_DAT_EXPORT StringTableString {
   std::uint32_t data_id = 0;
   // UTF-8, decoded from the stored UTF-16; file order, may repeat.
   std::vector<std::string> strings;
@@ -41,14 +42,14 @@ struct StringTableString {
 
   // Reads one entry body (everything after its key). The format has only the little-endian
   // layout, so `byte_order` is accepted and ignored.
-  static std::expected<StringTableString, ReadError> read_options(ByteCursor& reader,
-                                                                  ByteOrder byte_order);
-  static std::expected<StringTableString, ReadError> read_le(ByteCursor& reader);
+  [[nodiscard]] static std::expected<StringTableString, ReadError> read_options(
+      ByteCursor& reader, ByteOrder byte_order);
+  [[nodiscard]] static std::expected<StringTableString, ReadError> read_le(ByteCursor& reader);
 
   friend bool operator==(const StringTableString&, const StringTableString&) = default;
 };
 
-struct StringTable {
+struct KELVANE_DAT_EXPORT StringTable {
   std::uint32_t id = 0;
   // 1 is English.
   std::uint32_t language = 0;
@@ -57,9 +58,9 @@ struct StringTable {
 
   // Reads a whole table. Asking for big-endian fails with the assertion "StringTable is
   // little-endian only" at the reader's position, before anything is read.
-  static std::expected<StringTable, ReadError> read_options(ByteCursor& reader,
-                                                            ByteOrder byte_order);
-  static std::expected<StringTable, ReadError> read_le(ByteCursor& reader);
+  [[nodiscard]] static std::expected<StringTable, ReadError> read_options(ByteCursor& reader,
+                                                                          ByteOrder byte_order);
+  [[nodiscard]] static std::expected<StringTable, ReadError> read_le(ByteCursor& reader);
 
   friend bool operator==(const StringTable&, const StringTable&) = default;
 };
@@ -67,6 +68,7 @@ struct StringTable {
 // Reads one length-prefixed UTF-16 text and returns it as UTF-8. Invalid UTF-16 is not an error:
 // unpaired surrogates become U+FFFD. Cut short inside its code units, the reader is left at the
 // first byte of the unit that ran out.
-std::expected<std::string, ReadError> read_utf16_pstring(ByteCursor& reader);
+[[nodiscard]] KELVANE_DAT_EXPORT std::expected<std::string, ReadError> read_utf16_pstring(
+    ByteCursor& reader);
 
 }  // namespace kelvane_dat

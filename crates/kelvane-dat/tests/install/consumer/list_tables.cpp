@@ -13,13 +13,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", dat.error().to_string().c_str());
     return 1;
   }
-  for (const auto& [id, entry] : dat->files) {  // in no particular order
-    if (from_id_in_dat(id, dat->dat_kind()) == DatFileType::StringTable) {
-      std::printf("0x%08X  %u bytes\n", id, entry.size);
-    }
+  for (const std::uint32_t id : dat->ids(DatFileType::StringTable)) {  // ascending
+    std::printf("0x%08X  %u bytes\n", id, dat->find(id)->size);
   }
-  std::vector<std::uint8_t> bytes = dat->get_file(0x2300000A).value();
-  ByteCursor cursor(bytes);
-  StringTable table = StringTable::read_le(cursor).value();
+  StringTable table = dat->string_table(0x2300000A).value();
   std::printf("%s\n", table.strings.at(0x014152D5).strings.at(0).c_str());
 }
