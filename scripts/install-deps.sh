@@ -4,10 +4,14 @@
 # /usr/bin/python3.
 set -euo pipefail
 
+# ./scripts/install-deps.sh windows adds the cross-compiler, Wine and GoogleTest's sources.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
           libclang-rt-14-dev clang-format zlib1g-dev pkg-config doxygen libpcre2-dev
           pybind11-dev python3-dev python3-pytest python3-mypy python3-venv python3-setuptools
           python3-pip)
+if [ "${1:-}" = windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

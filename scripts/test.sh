@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: ./scripts/test.sh [dev|release|asan|tsan|python]
-# (python: the Python module and its pytest suite, with Debian's /usr/bin/python3)
+# Builds everything and runs every test: ./scripts/test.sh [dev|release|asan|tsan|python|windows]
+# (python: the Python module and its pytest suite, with Debian's /usr/bin/python3; windows:
+# cross-compiled with MinGW-w64, the tests run under Wine, then the Windows check program's totals
+# on the sample archive held against the Linux one's)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-dev}"
-./scripts/install-deps.sh
+./scripts/install-deps.sh "$preset"
 cmake --workflow --preset "$preset"
+if [ "$preset" = windows ]; then
+  ./scripts/windows-parity.sh
+fi

@@ -4,13 +4,14 @@
 
 #include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/layout_check.hpp"
+#include "kelvane_platform/command_line.hpp"
 #include "report.hpp"
 #include "text_format.hpp"
 
 namespace kelvane_dat::cli {
 
 std::optional<DatDatabase> open_archive(const std::string& path) {
-  Result<DatDatabase> archive = DatDatabase::open(path);
+  Result<DatDatabase> archive = DatDatabase::open(kelvane_platform::path_from_utf8(path));
   if (!archive) {
     report_error("open " + path, error_text(archive.error()));
     return std::nullopt;

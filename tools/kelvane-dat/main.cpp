@@ -5,8 +5,14 @@
 #include <vector>
 
 #include "commands.hpp"
+#include "kelvane_platform/command_line.hpp"
+#include "kelvane_platform/console.hpp"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  // cat writes archive bytes unchanged and the text commands write UTF-8 with "\n" line ends.
+  kelvane_platform::use_binary_mode(stdout);
+  kelvane_platform::use_binary_mode(stderr);
+  std::vector<std::string> args = kelvane_platform::utf8_arguments(argc, argv);
+  args.erase(args.begin());
   return kelvane_dat::cli::run_tool(args);
 }

@@ -1,11 +1,10 @@
 #include "report.hpp"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <string>
 
-#include "kelvane_dat/io_error.hpp"
+#include "kelvane_platform/console.hpp"
+#include "kelvane_platform/errno_text.hpp"
 
 namespace kelvane_dat::cli {
 
@@ -59,7 +58,7 @@ int finish_output(int status) {
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
   const int error = errno;
   report_error("write to standard output",
-               error != 0 ? IoError::from_errno(error).to_string() : "write failed");
+               error != 0 ? kelvane_platform::errno_text(error) : "write failed");
   return kExitArchiveError;
 }
 
@@ -68,7 +67,7 @@ std::string error_code_text(const std::error_code& error) {
 }
 
 bool is_terminal(std::FILE* stream) {
-  return capture == nullptr && ::isatty(::fileno(stream)) == 1;
+  return capture == nullptr && kelvane_platform::is_terminal(stream);
 }
 
 }  // namespace kelvane_dat::cli

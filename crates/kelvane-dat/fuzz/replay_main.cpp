@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)),
                                           std::istreambuf_iterator<char>());
     if (!file.good() && !file.eof()) {
-      std::fprintf(stderr, "cannot read %s\n", input.c_str());
+      std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
       return 2;
     }
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());

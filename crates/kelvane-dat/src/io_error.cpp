@@ -1,7 +1,5 @@
 #include "kelvane_dat/io_error.hpp"
 
-#include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include "kelvane_dat/debug_format.hpp"
@@ -12,51 +10,11 @@ namespace {
 constexpr const char kFillWholeBuffer[] = "failed to fill whole buffer";
 constexpr const char kNotEnoughBytes[] = "not enough bytes in reader";
 
-// strerror_r comes in two flavours; overloads pick whichever glibc declared.
-[[maybe_unused]] const char* strerror_result(int /*status*/, const char* buffer) { return buffer; }
-[[maybe_unused]] const char* strerror_result(const char* message, const char* /*buffer*/) {
-  return message;
-}
 }  // namespace
 
 IoError IoError::from_errno(int code) { return IoError(Kind::Os, code, nullptr); }
 IoError IoError::fill_whole_buffer() { return IoError(Kind::UnexpectedEof, 0, kFillWholeBuffer); }
 IoError IoError::not_enough_bytes() { return IoError(Kind::UnexpectedEof, 0, kNotEnoughBytes); }
-
-std::string system_error_message(int errno_value) {
-  char buffer[256] = {};
-  return strerror_result(strerror_r(errno_value, buffer, sizeof buffer), buffer);
-}
-
-const char* io_error_kind_name(int errno_value) {
-  switch (errno_value) {
-    case ENOENT:
-      return "NotFound";
-    case EACCES:
-    case EPERM:
-      return "PermissionDenied";
-    case EISDIR:
-      return "IsADirectory";
-    case ENOTDIR:
-      return "NotADirectory";
-    case EINTR:
-      return "Interrupted";
-    case EINVAL:
-      return "InvalidInput";
-    case ENOMEM:
-      return "OutOfMemory";
-    case ESPIPE:
-      return "NotSeekable";
-    case ELOOP:
-      return "FilesystemLoop";
-    case ENAMETOOLONG:
-      return "InvalidFilename";
-    case EAGAIN:
-      return "WouldBlock";
-    default:
-      return "Uncategorized";
-  }
-}
 
 std::string IoError::to_string() const {
   switch (kind_) {

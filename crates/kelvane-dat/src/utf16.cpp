@@ -4,12 +4,13 @@
 #include <cstddef>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "detail/utf8.hpp"
 #include "kelvane_dat/endian.hpp"
+#include "kelvane_platform/compiler.hpp"
+
+#if KELVANE_HAVE_SSE2
+#include <emmintrin.h>
+#endif
 
 namespace kelvane_dat::detail {
 
@@ -27,7 +28,7 @@ constexpr std::size_t kStackUnits = 256;
 std::size_t copy_ascii(const std::uint8_t* in, std::size_t from, std::size_t unit_count,
                        char* out) {
   std::size_t i = from;
-#if defined(__SSE2__)
+#if KELVANE_HAVE_SSE2
   const __m128i wide_bits = _mm_set1_epi16(static_cast<short>(0xFF80));
   const __m128i zero = _mm_setzero_si128();
   while (i + kChunkUnits <= unit_count) {

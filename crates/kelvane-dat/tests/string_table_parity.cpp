@@ -20,6 +20,7 @@
 #include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
+#include "kelvane_platform/command_line.hpp"
 
 namespace {
 
@@ -33,11 +34,13 @@ constexpr std::uint32_t kKnownTableId = 0x2300000A;
 constexpr std::uint32_t kLeftAltKey = 0x014152D5;
 constexpr std::uint32_t kLeftCtrlKey = 0x04CD833C;
 
-// The archive to check, as raw bytes from the environment. Set but empty still counts as set.
+// The archive to check, from the environment (raw bytes on POSIX, UTF-16 on Windows). Set but
+// empty still counts as set.
 std::optional<std::filesystem::path> get_local_dat_path() {
-  const char* value = std::getenv("KELVANE_LOCAL_DAT");
-  if (value == nullptr) return std::nullopt;
-  return std::filesystem::path(value);
+  const std::optional<std::string> value =
+      kelvane_platform::utf8_environment_variable("KELVANE_LOCAL_DAT");
+  if (!value) return std::nullopt;
+  return kelvane_platform::path_from_utf8(*value);
 }
 
 // Every string table of the archive decodes, names its own id, is English and is consumed exactly;
@@ -146,7 +149,8 @@ constexpr auto kRegistry = case_runner::make_registry({
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::vector<std::string_view> args(argv, argv + argc);
+  const std::vector<std::string> arguments = kelvane_platform::utf8_arguments(argc, argv);
+  const std::vector<std::string_view> args(arguments.begin(), arguments.end());
   case_runner::RunnerIo io = case_runner::RunnerIo::process();
   return case_runner::run_cases(kRegistry, args, io);
 }

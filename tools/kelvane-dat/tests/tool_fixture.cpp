@@ -1,13 +1,12 @@
 #include "tool_fixture.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 
+#include "kelvane_dat/dat_database.hpp"
 #include "support/archive_builder.hpp"
 #include "support/lrs_encoder.hpp"
 #include "support/string_table_writer.hpp"
@@ -189,11 +188,13 @@ DamagedArchive::DamagedArchive() {
 }
 
 ScratchDirectory::ScratchDirectory() {
-  static std::atomic<unsigned> made = 0;
-  path_ = std::filesystem::temp_directory_path() /
-          ("kelvane_tool_dir_" + std::to_string(::getpid()) + "_" + std::to_string(made++));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
+  // Random names, as TempFile picks them: create_directory reports whether it made the directory,
+  // so a name another test already holds is simply drawn again.
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  do {
+    path_ = base / ("kelvane_tool_dir_" + std::to_string(random()) + std::to_string(random()));
+  } while (!std::filesystem::create_directory(path_));
 }
 
 ScratchDirectory::~ScratchDirectory() {
@@ -205,6 +206,12 @@ std::optional<Bytes> read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string missing_archive_error() {
+  const auto opened = DatDatabase::open("/nonexistent/archive.dat");
+  const auto* path_error = opened ? nullptr : opened.error().get_if<DatError::PathError>();
+  return path_error != nullptr ? path_error->source.to_string() : "<opened>";
 }
 
 e2e::ProcessResult run_tool(const std::vector<std::string>& args, e2e::TerminalStreams terminal) {

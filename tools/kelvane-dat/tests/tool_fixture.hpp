@@ -89,6 +89,9 @@ class ScratchDirectory {
 
 // The bytes of a file on disk; nullopt when it cannot be read.
 std::optional<Bytes> read_file(const std::filesystem::path& path);
+// The library's text for opening "/nonexistent/archive.dat" on this system: "No such file or
+// directory (os error 2)" on Linux, the system's own message on Windows.
+std::string missing_archive_error();
 
 e2e::ProcessResult run_tool(const std::vector<std::string>& args,
                             e2e::TerminalStreams terminal = {});

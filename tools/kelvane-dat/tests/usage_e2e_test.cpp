@@ -115,8 +115,7 @@ TEST(ToolUsage, ArchivesThatCannotBeOpenedExitWithOne) {
     EXPECT_EQ(missing.exit_status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err,
-              "kelvane-dat: open /nonexistent/archive.dat: No such file or directory (os error "
-              "2)\n");
+              "kelvane-dat: open /nonexistent/archive.dat: " + missing_archive_error() + "\n");
     // Ends inside the header.
     const e2e::ProcessResult truncated = run_tool({command, short_path});
     EXPECT_EQ(truncated.exit_status, 1);

@@ -1,10 +1,12 @@
 #pragma once
 
 /// \file
-/// The open archive file: an owned, read-only descriptor with positioned reads.
+/// The open archive file: an owned, read-only handle with positioned reads.
 ///
-/// Everything after the header is read with pread, which neither uses nor moves the file position,
-/// so one open file can serve reads from several threads at once.
+/// Everything after the header is read with positioned reads (pread on POSIX, ReadFile with an
+/// OVERLAPPED offset on Windows), which never depend on the file position, so one open file can
+/// serve reads from several threads at once. The operating-system calls live in
+/// src/file_descriptor_posix.cpp and src/file_descriptor_windows.cpp.
 
 #include <cstdint>
 #include <expected>
@@ -19,40 +21,53 @@ namespace kelvane_dat {
 /// An owned, read-only file descriptor, closed when destroyed. Movable, not copyable.
 class KELVANE_DAT_EXPORT FileDescriptor {
  public:
-  /// O_RDONLY | O_CLOEXEC.
+  /// The system's handle type: a file descriptor on POSIX, a HANDLE on Windows.
+#if defined(_WIN32)
+  using Native = void*;
+#else
+  using Native = int;
+#endif
+
+  /// POSIX: O_RDONLY | O_CLOEXEC. Windows: the path's wide form, not inherited by child processes,
+  /// shared for reading, writing and deleting so that the game can keep the archive open.
   [[nodiscard]] static std::expected<FileDescriptor, IoError> open_read_only(
       const std::filesystem::path& path);
 
-  /// Takes ownership of `fd` (-1 for none).
-  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-  /// Takes over the descriptor of `other`, which is left without one.
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-  /// Closes this descriptor and takes over that of `other`.
+  /// Takes ownership of `handle` (-1, or INVALID_HANDLE_VALUE, for none).
+  explicit FileDescriptor(Native handle) noexcept : handle_(handle) {}
+  /// Takes over the handle of `other`, which is left without one.
+  FileDescriptor(FileDescriptor&& other) noexcept : handle_(other.release()) {}
+  /// Closes this handle and takes over that of `other`.
   FileDescriptor& operator=(FileDescriptor&& other) noexcept;
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor();
 
-  /// The descriptor, or -1 when there is none.
-  int get() const noexcept { return fd_; }
-  /// Whether there is a descriptor.
-  bool is_open() const noexcept { return fd_ >= 0; }
+  /// The handle, or the system's invalid value when there is none.
+  Native get() const noexcept { return handle_; }
+  /// Whether there is a handle.
+  bool is_open() const noexcept;
 
   /// The file's current length in bytes.
   [[nodiscard]] std::expected<std::uint64_t, IoError> size() const;
+  /// The file position.
+  [[nodiscard]] std::expected<std::uint64_t, IoError> position() const;
   /// Moves the file position to an absolute offset.
   [[nodiscard]] std::expected<void, IoError> seek(std::uint64_t offset) const;
+  /// Reads from the file position into `buffer` and advances it; 0 bytes at the end of the file.
+  [[nodiscard]] std::expected<std::size_t, IoError> read_some(std::span<std::uint8_t> buffer) const;
 
-  /// Fills all of `buffer` from absolute `offset`, retrying reads a signal interrupted. Running out
-  /// of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
-  /// succeeds without a system call. The file position is neither used nor moved.
+  /// Fills all of `buffer` from absolute `offset`, retrying short and interrupted reads. Running
+  /// out of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
+  /// succeeds without a system call. The file position is not used (on Windows it may move).
   [[nodiscard]] std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
                                                                   std::uint64_t offset) const;
 
  private:
-  int release() noexcept;
+  Native release() noexcept;
+  void close() noexcept;
 
-  int fd_ = -1;
+  Native handle_;
 };
 
 /// Sequential little-endian reads from a file's current position, for the one record (the header)

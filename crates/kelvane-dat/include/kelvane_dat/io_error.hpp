@@ -15,10 +15,10 @@ namespace kelvane_dat {
 /// directory\" }" or "Error { kind: UnexpectedEof, message: \"failed to fill whole buffer\" }".
 class KELVANE_DAT_EXPORT IoError {
  public:
-  /// An operating-system error (errno) or data that ended early.
+  /// An operating-system error or data that ended early.
   enum class Kind : std::uint8_t { Os, UnexpectedEof };
 
-  /// `code` is an errno value.
+  /// `code` is the system's error number: errno on POSIX, GetLastError() on Windows.
   static IoError from_errno(int code);
   /// A fixed-width value (8, 16 or 32 bits) or a positioned read was cut short.
   static IoError fill_whole_buffer();
@@ -27,7 +27,7 @@ class KELVANE_DAT_EXPORT IoError {
 
   /// Which of the two this is.
   Kind kind() const noexcept { return kind_; }
-  /// The errno value for Kind::Os, 0 otherwise.
+  /// The system's error number for Kind::Os, 0 otherwise.
   int os_code() const noexcept { return os_code_; }
 
   /// The display text (see the class).
@@ -50,9 +50,9 @@ class KELVANE_DAT_EXPORT IoError {
 
 /// Writes the error's to_string().
 KELVANE_DAT_EXPORT std::ostream& operator<<(std::ostream& out, const IoError& error);
-/// The name of the error kind an errno value maps to ("NotFound", "PermissionDenied", ...).
-KELVANE_DAT_EXPORT const char* io_error_kind_name(int errno_value);
-/// Thread-safe strerror.
-KELVANE_DAT_EXPORT std::string system_error_message(int errno_value);
+/// The name of the error kind a system error number maps to ("NotFound", "PermissionDenied", ...).
+KELVANE_DAT_EXPORT const char* io_error_kind_name(int os_code);
+/// The system's message for an error number, in UTF-8 without a trailing line end. Thread-safe.
+KELVANE_DAT_EXPORT std::string system_error_message(int os_code);
 
 }  // namespace kelvane_dat

@@ -1,6 +1,7 @@
 #pragma once
 
 // Running a real executable of this project, as a user would, and collecting what it printed.
+// One implementation per system: process_posix.cpp, process_windows.cpp.
 
 #include <filesystem>
 #include <optional>
@@ -31,6 +32,10 @@ struct EnvironmentChange {
   // Unset when empty.
   std::optional<std::string> value;
 };
+
+// Whether run_process can give the child a terminal; a test that needs one skips without it.
+// POSIX: a pseudo-terminal. Windows: not available (a console cannot be captured byte for byte).
+bool terminals_supported();
 
 // Runs `program` with `args` (program path not included) and the current environment changed by
 // `environment`; standard input is empty.

@@ -8,7 +8,7 @@
 namespace kelvane_dat::test_support {
 
 // A uniquely named file in the temporary directory holding the given bytes, removed again when the
-// object goes away.
+// object goes away. `stem`, in UTF-8, starts the file's name.
 class TempFile {
  public:
   explicit TempFile(std::span<const std::uint8_t> bytes, std::string_view stem = "kelvane");

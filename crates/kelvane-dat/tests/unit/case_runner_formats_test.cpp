@@ -99,9 +99,8 @@ TEST(Logfile, RecordsEveryResult) {
                     ("case_runner_log_" + std::to_string(::getpid()) + ".txt");
   Harness harness;
   harness.run(kRegistry, {"--logfile", path.string(), "--test-threads", "1"});
-  std::ifstream file(path);
   std::stringstream contents;
-  contents << file.rdbuf();
+  contents << std::ifstream(path).rdbuf();  // closed again before the file is removed
   EXPECT_EQ(contents.str(), "ok a_passes\nfailed b_fails\nignored: later c_ignored\n");
   std::filesystem::remove(path);
 

@@ -3,9 +3,6 @@
 // Shared fixtures of the case runner's tests: small case bodies, descriptors built around
 // them, and a harness that runs the runner against in-memory streams and environment.
 
-#include <pthread.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cctype>
 #include <chrono>
@@ -22,6 +19,8 @@
 #include "case_runner/case_descriptor.hpp"
 #include "case_runner/check.hpp"
 #include "case_runner/runner.hpp"
+#include "kelvane_platform/backtrace.hpp"
+#include "kelvane_platform/threads.hpp"
 
 namespace case_runner_testing {
 
@@ -77,9 +76,7 @@ inline void throwing_case() { throw std::runtime_error("disk on fire"); }
 inline void throwing_int_case() { throw 42; }
 
 inline void thread_name_case() {
-  char name[32] = {};
-  pthread_getname_np(pthread_self(), name, sizeof name);
-  case_runner::case_output() << name << "\n";
+  case_runner::case_output() << kelvane_platform::current_thread_name() << "\n";
 }
 
 inline std::atomic<bool> g_release_slow{false};
@@ -186,8 +183,12 @@ inline std::string location_of_check() {
          ":" + std::to_string(g_check_location.column());
 }
 
-inline constexpr std::string_view kNote =
-    "note: run with `KELVANE_BACKTRACE=1` environment variable to display a backtrace\n";
+// The note after the first failure; it says so where backtraces cannot be captured (Windows).
+inline const std::string_view kNote =
+    kelvane_platform::backtraces_available()
+        ? "note: run with `KELVANE_BACKTRACE=1` environment variable to display a backtrace\n"
+        : "note: stack backtraces are not available in this build; `KELVANE_BACKTRACE` has no "
+          "effect\n";
 
 // The parity program's registry shape: four cases, three sharing a module path.
 inline constexpr auto kFour = case_runner::make_registry({

@@ -153,7 +153,8 @@ TEST(DatDatabase, OpenFailuresKeepTheirKinds) {
   const auto* path_error = not_there.error().get_if<DatError::PathError>();
   ASSERT_NE(path_error, nullptr);
   EXPECT_EQ(path_error->path, missing);
-  EXPECT_EQ(path_error->source, IoError::from_errno(ENOENT));
+  EXPECT_EQ(path_error->source.kind(), IoError::Kind::Os);
+  EXPECT_STREQ(io_error_kind_name(path_error->source.os_code()), "NotFound");
 
   const TempFile short_file(Bytes(0x150, 0), "kelvane_short");
   const auto short_header = DatDatabase::open(short_file.path());

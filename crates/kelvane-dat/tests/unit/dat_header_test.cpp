@@ -1,14 +1,12 @@
 #include "kelvane_dat/dat_header.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/file_descriptor.hpp"
+#include "support/temp_file.hpp"
 
 namespace kelvane_dat {
 namespace {
@@ -104,19 +102,13 @@ TEST(DatHeader, TruncationNamesTheFieldAndRewinds) {
 }
 
 TEST(DatHeader, FileCursorReadsFromTheFilePosition) {
-  char path[] = "/tmp/kelvane_header_XXXXXX";
-  const int fd = ::mkstemp(path);
-  ASSERT_GE(fd, 0);
-  ::close(fd);
   std::vector<std::uint8_t> bytes(DatHeader::kFileOffset, 0xCC);
   const auto header_bytes = numbered_header();
   bytes.insert(bytes.end(), header_bytes.begin(),
                header_bytes.begin() + 70);  // ends in version_string
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
+  const test_support::TempFile archive(bytes, "kelvane_header");
 
-  auto file = FileDescriptor::open_read_only(path);
+  auto file = FileDescriptor::open_read_only(archive.path());
   ASSERT_TRUE(file.has_value());
   ASSERT_TRUE(file->seek(DatHeader::kFileOffset).has_value());
   FileCursor cursor(*file);
@@ -126,7 +118,6 @@ TEST(DatHeader, FileCursorReadsFromTheFilePosition) {
             "While parsing field 'version_string' in DatHeader");
   EXPECT_EQ(header.error().io_error()->to_string(), "not enough bytes in reader");
   EXPECT_EQ(cursor.position().value(), DatHeader::kFileOffset);
-  std::remove(path);
 }
 
 struct KindCase {

@@ -1,9 +1,5 @@
 #include "internal/case_execution.hpp"
 
-#include <cxxabi.h>
-#include <pthread.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <exception>
@@ -17,12 +13,17 @@
 #include "case_runner/check.hpp"
 #include "case_runner/debug_repr.hpp"
 #include "internal/case_context.hpp"
+#include "kelvane_platform/backtrace.hpp"
+#include "kelvane_platform/compiler.hpp"
+#include "kelvane_platform/threads.hpp"
 
 namespace case_runner::internal {
 namespace {
 
 constexpr std::string_view kBacktraceNote =
     "note: run with `KELVANE_BACKTRACE=1` environment variable to display a backtrace\n";
+constexpr std::string_view kNoBacktraceNote =
+    "note: stack backtraces are not available in this build; `KELVANE_BACKTRACE` has no effect\n";
 
 // Under --no-capture: collects what a case writes and hands it to the shared sink a line
 // at a time, so lines of concurrent cases do not interleave mid-line.
@@ -91,12 +92,9 @@ std::string describe_location(std::string_view file, std::uint_least32_t line,
 }
 
 std::string current_exception_type_name() {
-  const std::type_info* type = abi::__cxa_current_exception_type();
+  const std::type_info* type = kelvane_platform::current_exception_type();
   if (type == nullptr) return "unknown";
-  int status = 0;
-  std::unique_ptr<char, void (*)(void*)> demangled(
-      abi::__cxa_demangle(type->name(), nullptr, nullptr, &status), std::free);
-  return status == 0 && demangled ? std::string(demangled.get()) : std::string(type->name());
+  return kelvane_platform::demangle(type->name());
 }
 
 std::optional<Failure> run_body(const CaseDescriptor& descriptor, CaseContext& context) {
@@ -115,7 +113,7 @@ std::optional<Failure> run_body(const CaseDescriptor& descriptor, CaseContext& c
                    describe_location(failure.location.file_name(), failure.location.line(),
                                      failure.location.column()),
                    std::move(context.backtrace)};
-  } catch (const abi::__forced_unwind&) {
+  } catch (const kelvane_platform::ForcedUnwind&) {
     throw;  // thread cancellation must unwind
   } catch (const std::exception& error) {
     return Failure{error.what(), true, case_location, {}};
@@ -130,13 +128,14 @@ std::optional<Failure> run_body(const CaseDescriptor& descriptor, CaseContext& c
 std::string failure_report(const CaseDescriptor& descriptor, const Failure& failure,
                            const ExecutionSettings& settings) {
   std::string report = "\nthread '" + std::string(descriptor.name) + "' (" +
-                       std::to_string(::gettid()) + ") panicked at " + failure.location + ":\n" +
-                       failure.message + "\n";
-  if (settings.backtrace) {
+                       std::to_string(kelvane_platform::current_thread_id()) + ") panicked at " +
+                       failure.location + ":\n" + failure.message + "\n";
+  const bool available = kelvane_platform::backtraces_available();
+  if (settings.backtrace && available) {
     report += render_backtrace(failure.backtrace);
   } else if (settings.backtrace_note_pending != nullptr &&
              settings.backtrace_note_pending->exchange(false)) {
-    report += kBacktraceNote;
+    report += available ? kBacktraceNote : kNoBacktraceNote;
   }
   return report;
 }
@@ -207,12 +206,6 @@ CaseResult ignored_result(const CaseDescriptor& descriptor) {
   result.descriptor = &descriptor;
   result.outcome = CaseOutcome::Ignored;
   return result;
-}
-
-void name_current_thread(std::string_view name) {
-  // Linux thread names hold at most 15 bytes plus the terminating NUL.
-  const std::string truncated(name.substr(0, 15));
-  ::pthread_setname_np(::pthread_self(), truncated.c_str());
 }
 
 }  // namespace case_runner::internal

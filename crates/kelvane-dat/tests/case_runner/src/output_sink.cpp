@@ -1,28 +1,16 @@
 #include "case_runner/output_sink.hpp"
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
-#include "internal/os_error.hpp"
+#include "kelvane_platform/errno_text.hpp"
 
 namespace case_runner {
-namespace internal {
-
-std::string os_error_text(int code) {
-  char buffer[256];
-  // GNU strerror_r may return a static string instead of filling the buffer.
-  const char* text = ::strerror_r(code, buffer, sizeof buffer);
-  return std::string(text) + " (os error " + std::to_string(code) + ")";
-}
-
-}  // namespace internal
-
 namespace {
 
 std::string describe_errno(int code) {
   if (code == 0) return "failed to write the report";
-  return internal::os_error_text(code);
+  return kelvane_platform::errno_text(code);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <fstream>
 
-#include "internal/os_error.hpp"
 #include "internal/reporters.hpp"
+#include "kelvane_platform/errno_text.hpp"
 
 namespace case_runner {
 namespace internal {
@@ -51,7 +51,8 @@ class LogfileReporter final : public Reporter {
   [[noreturn]] void fail() const {
     const int code = errno;
     throw OutputError{path_ + ": " +
-                      (code != 0 ? os_error_text(code) : std::string("cannot write the log file"))};
+                      (code != 0 ? kelvane_platform::errno_text(code)
+                                 : std::string("cannot write the log file"))};
   }
 
   std::string path_;

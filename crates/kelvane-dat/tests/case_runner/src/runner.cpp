@@ -1,13 +1,13 @@
 #include "case_runner/runner.hpp"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
 
 #include "internal/reporters.hpp"
+#include "kelvane_platform/command_line.hpp"
+#include "kelvane_platform/console.hpp"
 
 namespace case_runner {
 namespace {
@@ -75,15 +75,14 @@ int run_parsed(std::span<const CaseDescriptor> registry, const Options& options,
 }  // namespace
 
 RunnerIo RunnerIo::process() {
+  // Reports end lines with "\n" on every system, so the output matches byte for byte.
+  kelvane_platform::use_binary_mode(stdout);
+  kelvane_platform::use_binary_mode(stderr);
   return RunnerIo{
       .out = std::cout,
       .err = std::cerr,
-      .env = [](std::string_view name) -> std::optional<std::string> {
-        const std::string key(name);
-        if (const char* value = std::getenv(key.c_str())) return std::string(value);
-        return std::nullopt;
-      },
-      .out_is_terminal = ::isatty(STDOUT_FILENO) == 1,
+      .env = kelvane_platform::utf8_environment_variable,
+      .out_is_terminal = kelvane_platform::terminal_supports_color(stdout),
   };
 }
 

@@ -1,5 +1,3 @@
-#include <sched.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -15,6 +13,7 @@
 #include "internal/case_execution.hpp"
 #include "internal/completion_queue.hpp"
 #include "internal/integer_parse.hpp"
+#include "kelvane_platform/threads.hpp"
 
 namespace case_runner {
 namespace {
@@ -46,18 +45,6 @@ std::uint64_t fresh_seed() {
   std::random_device device;
   return (static_cast<std::uint64_t>(device()) << 32) ^ device() ^
          static_cast<std::uint64_t>(Clock::now().time_since_epoch().count());
-}
-
-std::optional<std::size_t> os_available_parallelism() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (::sched_getaffinity(0, sizeof set, &set) == 0) {
-    const int count = CPU_COUNT(&set);
-    if (count > 0) return static_cast<std::size_t>(count);
-  }
-  const unsigned hardware = std::thread::hardware_concurrency();
-  if (hardware > 0) return hardware;
-  return std::nullopt;
 }
 
 void record(RunSummary& summary, const CaseResult& result) {
@@ -95,8 +82,8 @@ std::expected<std::size_t, std::string> resolve_concurrency(const Options& optio
       return static_cast<std::size_t>(*parsed);
     }
   }
-  const auto available =
-      io.available_parallelism ? io.available_parallelism() : os_available_parallelism();
+  const auto available = io.available_parallelism ? io.available_parallelism()
+                                                  : kelvane_platform::available_parallelism();
   return available && *available > 0 ? *available : 1;
 }
 
@@ -145,7 +132,7 @@ RunSummary run_selection(const Selection& selection, const Options& options,
     }
     try {
       running.emplace(slot, std::jthread([&queue, &settings, &descriptor, slot] {
-                        internal::name_current_thread(descriptor.name);
+                        kelvane_platform::name_current_thread(descriptor.name);
                         queue.push({slot, internal::execute_case(descriptor, settings)});
                       }));
     } catch (const std::system_error&) {

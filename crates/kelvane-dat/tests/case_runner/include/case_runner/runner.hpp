@@ -31,7 +31,7 @@ struct RunnerIo {
   std::ostream& out;
   std::ostream& err;
   EnvLookup env{};
-  // Whether `out` is a terminal (for --color auto).
+  // Whether `out` is a terminal that shows colour (for --color auto).
   bool out_is_terminal = false;
   // Processors available to the process; empty asks the operating system.
   std::function<std::optional<std::size_t>()> available_parallelism{};

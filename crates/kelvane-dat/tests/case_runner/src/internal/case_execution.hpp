@@ -31,6 +31,5 @@ CaseResult execute_case(const CaseDescriptor& descriptor, const ExecutionSetting
 CaseResult ignored_result(const CaseDescriptor& descriptor);
 
 // Names the calling thread (the kernel keeps the first 15 bytes).
-void name_current_thread(std::string_view name);
 
 }  // namespace case_runner::internal

@@ -60,6 +60,8 @@ std::string read_until_closed(int controller) {
 
 }  // namespace
 
+bool terminals_supported() { return true; }
+
 ProcessResult run_process(const std::filesystem::path& program,
                           const std::vector<std::string>& args,
                           const std::vector<EnvironmentChange>& environment,

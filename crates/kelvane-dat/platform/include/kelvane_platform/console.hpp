@@ -1,0 +1,20 @@
+#pragma once
+
+// Standard streams and terminals.
+
+#include <cstdio>
+
+namespace kelvane_platform {
+
+// The stream writes to an interactive terminal (a console on Windows).
+bool is_terminal(std::FILE* stream);
+
+// The stream is a terminal that understands ANSI colour escapes. On Windows this turns on the
+// console's escape processing, and is false where the console cannot do it.
+bool terminal_supports_color(std::FILE* stream);
+
+// Bytes written to the stream reach it unchanged: no "\n" to "\r\n" translation on Windows, so
+// binary data and the reports' LF line ends come out as on Linux. Nothing to do on POSIX.
+void use_binary_mode(std::FILE* stream);
+
+}  // namespace kelvane_platform

@@ -1,0 +1,13 @@
+#include "kelvane_platform/console.hpp"
+
+#include <unistd.h>
+
+namespace kelvane_platform {
+
+bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
+bool terminal_supports_color(std::FILE* stream) { return is_terminal(stream); }
+
+void use_binary_mode(std::FILE* /*stream*/) {}
+
+}  // namespace kelvane_platform
