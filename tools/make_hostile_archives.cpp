@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "kelvane_dat/dat_file_entry.hpp"
+#include "kelvane_platform/command_line.hpp"
 #include "support/archive_builder.hpp"
 #include "support/tree_layout.hpp"
 
@@ -161,7 +162,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "make_hostile_archives: %s\n", failed->c_str());
       return 1;
     }
-    std::printf("%s  %llu bytes\n", path.c_str(), static_cast<unsigned long long>(builder.size()));
+    std::printf("%s  %llu bytes\n", kelvane_platform::path_to_utf8(path).c_str(),
+                static_cast<unsigned long long>(builder.size()));
   }
   return 0;
 }

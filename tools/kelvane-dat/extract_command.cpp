@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "archive.hpp"
 #include "kelvane_dat/debug_format.hpp"
+#include "kelvane_platform/command_line.hpp"
 #include "output_directory.hpp"
 #include "parallel_work.hpp"
 #include "report.hpp"
@@ -77,7 +79,8 @@ int run(const ParsedArguments& args) {
   const std::expected<std::size_t, std::string> jobs = jobs_option(args);
   if (!jobs) return usage_error(kSyntax.name, jobs.error());
   const std::string& directory = args.positionals()[1];
-  if (!args.has("force") && is_directory_with_entries(directory)) {
+  const std::filesystem::path directory_path = kelvane_platform::path_from_utf8(directory);
+  if (!args.has("force") && is_directory_with_entries(directory_path)) {
     report_error("extract to " + directory,
                  "the directory is not empty; use --force to write into it anyway");
     return kExitUsage;
@@ -85,7 +88,7 @@ int run(const ParsedArguments& args) {
   const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
   if (!archive) return kExitArchiveError;
   if (!layout_allows_reading(*archive, args.positionals()[0], args)) return kExitArchiveError;
-  const std::expected<OutputDirectory, std::string> out = OutputDirectory::create(directory);
+  const std::expected<OutputDirectory, std::string> out = OutputDirectory::create(directory_path);
   if (!out) {
     report_error("create " + directory, out.error());
     return kExitArchiveError;

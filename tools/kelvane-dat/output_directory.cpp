@@ -4,6 +4,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "kelvane_platform/command_line.hpp"
 #include "report.hpp"
 
 namespace kelvane_dat::cli {
@@ -28,9 +29,11 @@ std::expected<void, std::string> OutputDirectory::make_subdirectory(std::string_
   const fs::file_status status = fs::symlink_status(path, error);
   if (error) return std::unexpected(error_code_text(error));
   if (fs::is_symlink(status)) {
-    return std::unexpected(path.string() + " is a symbolic link; refusing to follow it");
+    return std::unexpected(kelvane_platform::path_to_utf8(path) +
+                           " is a symbolic link; refusing to follow it");
   }
-  if (!fs::is_directory(status)) return std::unexpected(path.string() + " is not a directory");
+  if (!fs::is_directory(status))
+    return std::unexpected(kelvane_platform::path_to_utf8(path) + " is not a directory");
   return {};
 }
 
@@ -41,7 +44,8 @@ std::expected<void, std::string> OutputDirectory::write_file(
   std::error_code error;
   // A link swapped in for the subdirectory after it was made resolves elsewhere.
   if (fs::canonical(parent, error) != parent || error) {
-    return std::unexpected(parent.string() + " no longer resolves to itself; refusing to write");
+    return std::unexpected(kelvane_platform::path_to_utf8(parent) +
+                           " no longer resolves to itself; refusing to write");
   }
   const fs::path final_path = parent / name;
   const fs::path temporary = parent / ("." + std::string(name) + ".partial");

@@ -4,9 +4,9 @@
 /// A whole file mapped read-only into memory, for reading chains without a system call per read.
 ///
 /// The mapping shows the file as it is now: on POSIX systems a file another process truncates while
-/// it is mapped makes any access to the lost pages raise SIGBUS, and on Windows (where a mapped file
-/// cannot be truncated) a read error of the medium, such as a network share gone away, raises an
-/// in-page exception. No error value can report either. Callers opt in knowing that (see
+/// it is mapped makes any access to the lost pages raise SIGBUS, and on Windows (where a mapped
+/// file cannot be truncated) a read error of the medium, such as a network share gone away, raises
+/// an in-page exception. No error value can report either. Callers opt in knowing that (see
 /// DatDatabase's OpenOptions).
 
 #include <cstdint>

@@ -22,4 +22,10 @@ inline std::filesystem::path path_from_utf8(std::string_view text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
+// A path as UTF-8 text, for messages; path::string() would use the legacy code page on Windows.
+inline std::string path_to_utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 }  // namespace kelvane_platform
