@@ -1,9 +1,14 @@
 #include "archive_diff.hpp"
 
 #include <algorithm>
+#include <map>
+#include <memory>
+#include <span>
 #include <unordered_set>
+#include <utility>
 
 #include "archive.hpp"
+#include "chain_groups.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "parallel_work.hpp"
 
@@ -39,59 +44,129 @@ Outcome quick_compare(const DiffSide& old_side, const DiffSide& new_side, std::u
   return {std::move(change), std::nullopt};
 }
 
-Result<Bytes> read_side(const DiffSide& side, std::uint32_t id, Outcome& outcome) {
-  Result<Bytes> bytes = side.archive.get_file(id);
-  if (!bytes) {
-    outcome.failure =
-        DiffFailure{id, "read " + id_text(id) + " in " + side.name, error_text(bytes.error())};
-  }
-  return bytes;
+using SharedBytes = std::shared_ptr<const Result<Bytes>>;
+
+std::optional<ChainKey> chain_key(const DatDatabase& archive, std::uint32_t id) {
+  const DatFileEntry* entry = archive.find(id);
+  if (entry == nullptr) return std::nullopt;
+  return ChainKey::of(*entry);
 }
 
-std::optional<StringTable> decode_side(const DiffSide& side, std::uint32_t id, const Bytes& bytes,
-                                       Outcome& outcome) {
-  ByteCursor cursor(bytes);
-  std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
-  if (!table) {
-    outcome.failure = DiffFailure{id, "decode string table " + id_text(id) + " in " + side.name,
-                                  table.error().to_one_line_string()};
-    return std::nullopt;
+// One side's reads. A chain that several groups read (files sharing it on this side, not on the
+// other) is kept from its first read to its last, so each side reads each chain once.
+class SideReader {
+ public:
+  SideReader(const DiffSide& side, std::span<const std::vector<std::uint32_t>> groups)
+      : side_(side) {
+    for (const std::vector<std::uint32_t>& group : groups) {
+      if (const std::optional<ChainKey> key = chain_key(side.archive, group.front())) {
+        ++pending_[*key].reads_left;
+      }
+    }
   }
-  return std::move(*table);
+
+  const DiffSide& side() const { return side_; }
+
+  // The bytes of the chain `id` reads, for one of the groups counted; nullptr when this side has no
+  // such file.
+  SharedBytes read(std::uint32_t id) {
+    const std::optional<ChainKey> key = chain_key(side_.archive, id);
+    if (!key) return nullptr;
+    const auto found = pending_.find(*key);
+    if (!found->second.bytes) {
+      found->second.bytes = std::make_shared<const Result<Bytes>>(side_.archive.get_file(id));
+    }
+    SharedBytes bytes = found->second.bytes;
+    if (--found->second.reads_left == 0) pending_.erase(found);
+    return bytes;
+  }
+
+ private:
+  struct Pending {
+    std::size_t reads_left = 0;
+    SharedBytes bytes;
+  };
+
+  const DiffSide& side_;
+  std::map<ChainKey, Pending> pending_;
+};
+
+// Why a side could not be read for `id`, when it could not.
+std::optional<DiffFailure> read_failure(const DiffSide& side, const SharedBytes& bytes,
+                                        std::uint32_t id) {
+  if (bytes == nullptr || bytes->has_value()) return std::nullopt;
+  return DiffFailure{id, "read " + id_text(id) + " in " + side.name, error_text(bytes->error())};
 }
 
-// Compares by content; a side without the file is read once for its size.
-Outcome full_compare(const DiffSide& old_side, const DiffSide& new_side, std::uint32_t id) {
-  const bool in_old = old_side.archive.find(id) != nullptr;
-  const bool in_new = new_side.archive.find(id) != nullptr;
-  Outcome outcome;
-  std::optional<Bytes> old_bytes;
-  std::optional<Bytes> new_bytes;
-  if (in_old) {
-    Result<Bytes> bytes = read_side(old_side, id, outcome);
-    if (!bytes) return outcome;
-    old_bytes = std::move(*bytes);
-  }
-  if (in_new) {
-    Result<Bytes> bytes = read_side(new_side, id, outcome);
-    if (!bytes) return outcome;
-    new_bytes = std::move(*bytes);
-  }
-  if (old_bytes && new_bytes && *old_bytes == *new_bytes) return outcome;
+// The entries of a string table that changed, or the side that could not be decoded and why.
+struct TableChanges {
+  std::vector<EntryChange> entries;
+  const DiffSide* undecodable = nullptr;
+  std::string failure;
+};
 
-  FileChange change;
-  change.id = id;
-  change.type = (in_new ? new_side : old_side).archive.file_type(id);
-  change.change = !in_old ? Change::Added : !in_new ? Change::Removed : Change::Changed;
-  if (old_bytes) change.old_size = old_bytes->size();
-  if (new_bytes) change.new_size = new_bytes->size();
-  if (change.change == Change::Changed && change.type == DatFileType::StringTable) {
-    const std::optional<StringTable> old_table = decode_side(old_side, id, *old_bytes, outcome);
-    const std::optional<StringTable> new_table = decode_side(new_side, id, *new_bytes, outcome);
-    if (old_table && new_table) change.entries = diff_string_tables(*old_table, *new_table);
+TableChanges compare_tables(const DiffSide& old_side, const Bytes& old_bytes,
+                            const DiffSide& new_side, const Bytes& new_bytes) {
+  TableChanges changes;
+  ByteCursor old_cursor(old_bytes);
+  const std::expected<StringTable, ReadError> old_table = StringTable::read_le(old_cursor);
+  ByteCursor new_cursor(new_bytes);
+  const std::expected<StringTable, ReadError> new_table = StringTable::read_le(new_cursor);
+  if (!old_table) {
+    changes.undecodable = &old_side;
+    changes.failure = old_table.error().to_one_line_string();
+  } else if (!new_table) {
+    changes.undecodable = &new_side;
+    changes.failure = new_table.error().to_one_line_string();
+  } else {
+    changes.entries = diff_string_tables(*old_table, *new_table);
   }
-  outcome.change = std::move(change);
-  return outcome;
+  return changes;
+}
+
+// Compares by content the ids of one group, which read the same chain on each side: each chain is
+// read and compared once, and a changed string table decoded once, however many ids share them. A
+// side without the file is read for its size.
+std::vector<Outcome> compare_group(SideReader& old_reader, SideReader& new_reader,
+                                   std::span<const std::uint32_t> ids) {
+  const DiffSide& old_side = old_reader.side();
+  const DiffSide& new_side = new_reader.side();
+  const SharedBytes old_bytes = old_reader.read(ids.front());
+  const SharedBytes new_bytes = new_reader.read(ids.front());
+  std::vector<Outcome> outcomes;
+  if ((old_bytes && !*old_bytes) || (new_bytes && !*new_bytes)) {
+    for (const std::uint32_t id : ids) {
+      std::optional<DiffFailure> failure = read_failure(old_side, old_bytes, id);
+      if (!failure) failure = read_failure(new_side, new_bytes, id);
+      outcomes.push_back({std::nullopt, std::move(failure)});
+    }
+    return outcomes;
+  }
+  if (old_bytes && new_bytes && **old_bytes == **new_bytes) return outcomes;
+
+  // Decoded at the group's first string table, for every one of them.
+  std::optional<TableChanges> tables;
+  for (const std::uint32_t id : ids) {
+    Outcome outcome;
+    FileChange change;
+    change.id = id;
+    change.type = (new_bytes ? new_side : old_side).archive.file_type(id);
+    change.change = !old_bytes ? Change::Added : !new_bytes ? Change::Removed : Change::Changed;
+    if (old_bytes) change.old_size = (*old_bytes)->size();
+    if (new_bytes) change.new_size = (*new_bytes)->size();
+    if (change.change == Change::Changed && change.type == DatFileType::StringTable) {
+      if (!tables) tables = compare_tables(old_side, **old_bytes, new_side, **new_bytes);
+      change.entries = tables->entries;
+      if (tables->undecodable != nullptr) {
+        outcome.failure = DiffFailure{
+            id, "decode string table " + id_text(id) + " in " + tables->undecodable->name,
+            tables->failure};
+      }
+    }
+    outcome.change = std::move(change);
+    outcomes.push_back(std::move(outcome));
+  }
+  return outcomes;
 }
 
 // The ids to compare: those of the old archive in its storage order, then those only the new one
@@ -112,16 +187,28 @@ std::vector<std::uint32_t> ids_to_compare(const DatDatabase& old_archive,
 ArchiveDiff diff_archives(const DiffSide& old_side, const DiffSide& new_side,
                           std::optional<DatFileType> only, bool quick) {
   const std::vector<std::uint32_t> ids = ids_to_compare(old_side.archive, new_side.archive, only);
-  std::vector<Outcome> outcomes(ids.size());
-  for_each_in_parallel(ids.size(), 1, "comparing", [&](std::size_t i) {
-    outcomes[i] = quick ? quick_compare(old_side, new_side, ids[i])
-                        : full_compare(old_side, new_side, ids[i]);
+  // The quick comparison reads nothing and looks at every entry; a full one groups the ids that
+  // read the same chains on both sides.
+  const std::vector<std::vector<std::uint32_t>> groups =
+      quick ? group_ids(ids, [](std::uint32_t id) { return id; })
+            : group_ids(ids, [&](std::uint32_t id) {
+                return std::pair(chain_key(old_side.archive, id), chain_key(new_side.archive, id));
+              });
+  SideReader old_reader(old_side, groups);
+  SideReader new_reader(new_side, groups);
+  std::vector<std::vector<Outcome>> outcomes(groups.size());
+  // One thread: the readers keep shared chains between groups.
+  for_each_in_parallel(groups.size(), 1, "comparing", [&](std::size_t i) {
+    outcomes[i] = quick ? std::vector{quick_compare(old_side, new_side, groups[i].front())}
+                        : compare_group(old_reader, new_reader, groups[i]);
   });
 
   ArchiveDiff diff;
-  for (Outcome& outcome : outcomes) {
-    if (outcome.change) diff.files.push_back(std::move(*outcome.change));
-    if (outcome.failure) diff.failures.push_back(std::move(*outcome.failure));
+  for (std::vector<Outcome>& group : outcomes) {
+    for (Outcome& outcome : group) {
+      if (outcome.change) diff.files.push_back(std::move(*outcome.change));
+      if (outcome.failure) diff.failures.push_back(std::move(*outcome.failure));
+    }
   }
   std::sort(diff.files.begin(), diff.files.end(),
             [](const FileChange& a, const FileChange& b) { return a.id < b.id; });

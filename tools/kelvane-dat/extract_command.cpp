@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "archive.hpp"
+#include "chain_groups.hpp"
 #include "kelvane_dat/debug_format.hpp"
 #include "kelvane_platform/command_line.hpp"
 #include "output_directory.hpp"
@@ -47,7 +49,8 @@ constexpr CommandSyntax kSyntax{
         "cannot be read is reported and the others are still extracted; the exit status is then "
         "1.\n"
         "An archive whose chains claim the same bytes is refused, naming the overlaps, unless\n"
-        "--allow-overlap is given.\n",
+        "--allow-overlap is given; files whose entries name the same chain then share one read,\n"
+        "and each is still written.\n",
 };
 
 struct Failure {
@@ -61,16 +64,28 @@ struct Outcome {
   std::optional<Failure> failure;
 };
 
-Outcome extract_file(const DatDatabase& archive, const OutputDirectory& out, std::uint32_t id) {
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(id);
-  if (!bytes) return {0, Failure{id, "read " + id_text(id), error_text(bytes.error())}};
-  const std::string_view type = to_string(archive.file_type(id));
-  const std::string name = hex8(id) + ".bin";
-  const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
-  if (!written) {
-    return {0, Failure{id, "write " + std::string(type) + "/" + name, written.error()}};
+// Reads the chain the files of `ids` share once and writes each of them from it: with
+// --allow-overlap, every file still gets its own output, but no chain is read twice.
+std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
+                                   std::span<const std::uint32_t> ids) {
+  std::vector<Outcome> outcomes;
+  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(ids.front());
+  for (const std::uint32_t id : ids) {
+    if (!bytes) {
+      outcomes.push_back({0, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
+      continue;
+    }
+    const std::string_view type = to_string(archive.file_type(id));
+    const std::string name = hex8(id) + ".bin";
+    const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
+    if (!written) {
+      outcomes.push_back(
+          {0, Failure{id, "write " + std::string(type) + "/" + name, written.error()}});
+      continue;
+    }
+    outcomes.push_back({bytes->size(), std::nullopt});
   }
-  return {bytes->size(), std::nullopt};
+  return outcomes;
 }
 
 int run(const ParsedArguments& args) {
@@ -105,15 +120,20 @@ int run(const ParsedArguments& args) {
     }
   }
 
-  std::vector<Outcome> outcomes(ids.size());
-  for_each_in_parallel(ids.size(), *jobs, "extracting",
-                       [&](std::size_t i) { outcomes[i] = extract_file(*archive, *out, ids[i]); });
+  const std::vector<std::vector<std::uint32_t>> groups =
+      group_ids(ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); });
+  std::vector<std::vector<Outcome>> outcomes(groups.size());
+  for_each_in_parallel(groups.size(), *jobs, "extracting", [&](std::size_t i) {
+    outcomes[i] = extract_group(*archive, *out, groups[i]);
+  });
 
   std::uint64_t bytes = 0;
   std::vector<Failure> failures;
-  for (Outcome& outcome : outcomes) {
-    bytes += outcome.bytes;
-    if (outcome.failure) failures.push_back(std::move(*outcome.failure));
+  for (std::vector<Outcome>& group : outcomes) {
+    for (Outcome& outcome : group) {
+      bytes += outcome.bytes;
+      if (outcome.failure) failures.push_back(std::move(*outcome.failure));
+    }
   }
   // Reported in id order, so the report does not depend on the layout or the threads.
   std::sort(failures.begin(), failures.end(),

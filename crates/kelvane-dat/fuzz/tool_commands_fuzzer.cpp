@@ -1,14 +1,15 @@
 // Runs the kelvane-dat commands in-process on an archive made of the input bytes: info, ls,
-// strings and verify, each on the same archive, with their output captured.
+// strings, verify, and diff of the archive against itself, with their output captured.
 //
-// Properties: a command exits 0 or 1, never with a usage error, and every line it writes to
-// standard error starts with the program's name. An archive that cannot be opened makes each
-// command say so in one line and exit 1. Otherwise info exits 0 and shows the file count and the
-// layout check's overlaps, whose byte counts add up to the file's length; ls lists every id in
-// ascending order; strings reports exactly the string tables that cannot be decoded; verify
-// reports each overlap first, reads every file but those whose chains ran into claimed bytes, and
-// exits 1 exactly when it reported a failure, which its summary counts. diff is not covered: the
-// tool has no such command yet.
+// Properties: a command exits 0 or 1 (diff 0 or 2), never with a usage error, and every line it
+// writes to standard error starts with the program's name. An archive that cannot be opened makes
+// each command say so in one line and exit 1 (diff 2). Otherwise info exits 0 and shows the file
+// count and the layout check's overlaps, whose byte counts add up to the file's length; ls lists
+// every id in ascending order; strings reports exactly the string tables that cannot be decoded;
+// verify reports each overlap first, reads every file but those whose chains ran into claimed
+// bytes, and exits 1 exactly when it reported a failure, which its summary counts; diff finds no
+// difference, refuses overlapping chains unless --allow-overlap is given, and with it exits 2
+// exactly when it names, in id order, the files that cannot be read.
 
 #include <algorithm>
 #include <cstdint>
@@ -121,6 +122,45 @@ void check_verify(const DatDatabase& archive, const ArchiveLayout& layout, const
           "verify fails exactly when it reported a failure");
 }
 
+// Every line diff writes to standard error: it names the program, and diff then exits 2.
+std::vector<std::string_view> diff_errors(const Run& run) {
+  require(run.out.empty(), "an archive does not differ from itself");
+  std::vector<std::string_view> errors = lines_of(run.err);
+  for (const std::string_view line : errors) {
+    require(line.starts_with("kelvane-dat: "), "an error line names the program");
+  }
+  require(run.status == (errors.empty() ? cli::kExitSuccess : cli::kExitTrouble),
+          "diff exits 2 exactly when it reported trouble, 0 otherwise");
+  return errors;
+}
+
+void check_diff(const DatDatabase& archive, const ArchiveLayout& layout, const std::string& path) {
+  const Run checked = run_tool({"diff", path, path});
+  const Run allowed = run_tool({"diff", "--allow-overlap", path, path});
+  const std::vector<std::string_view> refusal = diff_errors(checked);
+  if (layout.overlaps.empty()) {
+    require(checked.err == allowed.err, "--allow-overlap changes nothing without overlaps");
+  } else {
+    require(refusal.size() == layout.overlaps.size() + 1 &&
+                refusal.back().starts_with("kelvane-dat: refuse " + path + ": "),
+            "diff refuses overlapping chains, after naming each overlap");
+    for (std::size_t i = 0; i < layout.overlaps.size(); ++i) {
+      require(refusal[i] == "kelvane-dat: layout: " + layout.overlaps[i].to_string(),
+              "diff names each overlap as verify does");
+    }
+  }
+  std::vector<std::uint32_t> unreadable;
+  for (const std::uint32_t id : archive.ids()) {
+    if (!archive.get_file(id)) unreadable.push_back(id);
+  }
+  const std::vector<std::string_view> errors = diff_errors(allowed);
+  require(errors.size() == unreadable.size(), "diff reports each file it cannot read");
+  for (std::size_t i = 0; i < errors.size(); ++i) {
+    require(errors[i].starts_with("kelvane-dat: read " + hex0x8(unreadable[i]) + " in " + path),
+            "diff names the files it cannot read in id order");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -137,6 +177,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   errors[0].starts_with("kelvane-dat: open "),
               "an archive that cannot be opened is one error line");
     }
+    const Run diff = run_tool({"diff", path, path});
+    const std::vector<std::string_view> errors = diff_errors(diff);
+    require(errors.size() == 1 && errors[0].starts_with("kelvane-dat: open "),
+            "diff names an archive it cannot open in one error line");
     return 0;
   }
   const Result<ArchiveLayout> layout = check_layout(*archive);
@@ -150,5 +194,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_ls(*archive, run_tool({"ls", path}));
   check_strings(*archive, run_tool({"strings", path}));
   check_verify(*archive, *layout, run_tool({"verify", path}));
+  check_diff(*archive, *layout, path);
   return 0;
 }

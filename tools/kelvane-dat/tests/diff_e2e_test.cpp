@@ -133,6 +133,28 @@ TEST(ToolDiff, QuickComparesDirectoryEntriesOnly) {
   EXPECT_EQ(run.out.find("\"key\""), std::string::npos) << run.out;
 }
 
+// Files that share a chain on one side are compared once per pair of chains, so each keeps its own
+// verdict: here they share one in the old archive and not in the new.
+TEST(ToolDiff, FilesSharingAChainInOneArchiveAreComparedEach) {
+  test_support::ArchiveBuilder builder(256);
+  builder.header.dataset = 3;
+  const DatFileEntry first = builder.store_file(0x06000001, Bytes(100, 1));
+  DatFileEntry sharer = first;
+  sharer.id = 0x06000002;
+  const std::vector<DatFileEntry> entries = {first, sharer};
+  builder.header.root_offset = test_support::store_tree(builder, entries);
+  const test_support::TempFile shared(builder.finish(), "kelvane_diff");
+  const test_support::TempFile apart =
+      archive_of({{0x06000001, Bytes(100, 1), false}, {0x06000002, Bytes(100, 2), false}});
+
+  const e2e::ProcessResult run = run_tool(
+      {"diff", "--allow-overlap", "--json", shared.path().string(), apart.path().string()});
+  EXPECT_EQ(run.exit_status, 1) << run.err;
+  EXPECT_EQ(run.out,
+            "{\"id\": \"0x06000002\", \"type\": \"Texture\", \"change\": \"changed\", "
+            "\"old_size\": 100, \"new_size\": 100}\n");
+}
+
 TEST(ToolDiff, ExitStatusIsZeroForTheSameTwoForTrouble) {
   const std::string known = KnownArchive::get().path();
   for (const char* quick : {"--json", "--quick"}) {

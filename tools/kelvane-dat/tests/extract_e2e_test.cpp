@@ -95,20 +95,27 @@ TEST(ToolExtract, ReportsUnreadableFilesAndExtractsTheRest) {
 
 // Entries sharing one chain make reading every file cost entries times sizes, so the commands that
 // read every file refuse such an archive unless told otherwise; diff's quick check reads no chain.
+// Allowed, the chain is read once and still every file gets its own bytes: a sharer the same, a
+// prefix (same first block, fewer bytes) only its part.
 TEST(ToolExtract, OverlappingChainsAreRefusedUnlessAllowed) {
   test_support::ArchiveBuilder builder(1024);
   const DatFileEntry first = builder.store_file(0x06000001, std::vector<std::uint8_t>(3000, 0x41));
   DatFileEntry sharer = first;
   sharer.id = 0x06000002;
+  DatFileEntry prefix = first;
+  prefix.id = 0x06000003;
+  prefix.size = 1000;
   test_support::DirectoryNode root;
-  root.entries = {first, sharer};
+  root.entries = {first, sharer, prefix};
   builder.header.root_offset = builder.store_node(root);
   const test_support::TempFile file(builder.finish(), "kelvane_tool_shared");
   const std::string path = file.path().string();
+  const std::string at = hex(first.offset, "0x%08X");
   const std::string refusal =
-      "kelvane-dat: layout: file 0x06000002 and file 0x06000001 both claim " +
-      std::string("1024 bytes at ") + hex(first.offset, "0x%08X") + "\nkelvane-dat: refuse " +
-      path + ": 1 overlap between chains; --allow-overlap reads it anyway\n";
+      "kelvane-dat: layout: file 0x06000002 and file 0x06000001 both claim 1024 bytes at " + at +
+      "\nkelvane-dat: layout: file 0x06000003 and file 0x06000001 both claim 1004 bytes at " + at +
+      "\nkelvane-dat: refuse " + path +
+      ": 2 overlaps between chains; --allow-overlap reads it anyway\n";
 
   const ScratchDirectory scratch;
   const e2e::ProcessResult refused = run_tool({"extract", path, scratch.path().string()});
@@ -118,7 +125,11 @@ TEST(ToolExtract, OverlappingChainsAreRefusedUnlessAllowed) {
   const e2e::ProcessResult allowed =
       run_tool({"extract", "--allow-overlap", path, scratch.path().string()});
   EXPECT_EQ(allowed.exit_status, 0) << allowed.err;
-  EXPECT_EQ(files_under(scratch.path()), 2u);
+  EXPECT_EQ(files_under(scratch.path()), 3u);
+  for (const DatFileEntry& entry : root.entries) {
+    EXPECT_EQ(read_file(extracted_path(scratch.path(), entry.id)), Bytes(entry.size, 0x41))
+        << hex(entry.id, "0x%08X");
+  }
 
   const e2e::ProcessResult diff = run_tool({"diff", path, path});
   EXPECT_EQ(diff.exit_status, 2);
