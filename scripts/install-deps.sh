@@ -4,13 +4,14 @@
 # /usr/bin/python3.
 set -euo pipefail
 
-# ./scripts/install-deps.sh windows adds the cross-compiler, Wine and GoogleTest's sources.
+# ./scripts/install-deps.sh windows adds the cross-compiler, Wine, GoogleTest's sources and
+# dpkg-source, then unpacks PCRE2's sources (scripts/fetch-pcre2-source.sh).
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
           libclang-rt-14-dev clang-format zlib1g-dev pkg-config doxygen libpcre2-dev
           pybind11-dev python3-dev python3-pytest python3-mypy python3-venv python3-setuptools
           python3-pip)
 if [ "${1:-}" = windows ]; then
-  packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest)
+  packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest dpkg-dev)
 fi
 
 missing=()
@@ -18,12 +19,14 @@ for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
     || missing+=("$package")
 done
-if [ "${#missing[@]}" -eq 0 ]; then
-  exit 0
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
 fi
 
-echo "installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+if [ "${1:-}" = windows ]; then
+  "$(dirname "$0")/fetch-pcre2-source.sh"
+fi

@@ -39,6 +39,7 @@ void write_out(std::string_view bytes) {
     capture->out_.append(bytes);
     return;
   }
+  if (kelvane_platform::write_to_console(stdout, bytes)) return;
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
@@ -49,6 +50,7 @@ void write_err(std::string_view bytes) {
   }
   // Standard output may be buffered ahead; keep the two streams in the order things happened.
   std::fflush(stdout);
+  if (kelvane_platform::write_to_console(stderr, bytes)) return;
   std::fwrite(bytes.data(), 1, bytes.size(), stderr);
 }
 

@@ -10,4 +10,6 @@ bool terminal_supports_color(std::FILE* stream) { return is_terminal(stream); }
 
 void use_binary_mode(std::FILE* /*stream*/) {}
 
+bool write_to_console(std::FILE* /*stream*/, std::string_view /*utf8*/) { return false; }
+
 }  // namespace kelvane_platform

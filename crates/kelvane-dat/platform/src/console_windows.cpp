@@ -4,6 +4,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <string>
+
 namespace kelvane_platform {
 namespace {
 
@@ -31,5 +33,24 @@ bool terminal_supports_color(std::FILE* stream) {
 }
 
 void use_binary_mode(std::FILE* stream) { ::_setmode(::_fileno(stream), _O_BINARY); }
+
+bool write_to_console(std::FILE* stream, std::string_view utf8) {
+  const HANDLE console = console_of(stream);
+  if (console == nullptr) return false;
+  // Bytes written before through the stream's buffer come out first.
+  std::fflush(stream);
+  const int length = static_cast<int>(utf8.size());
+  std::wstring wide(
+      static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)),
+      L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(),
+                        static_cast<int>(wide.size()));
+  DWORD written = 0;
+  for (std::size_t start = 0; start < wide.size(); start += written) {
+    const auto count = static_cast<DWORD>(wide.size() - start);
+    if (::WriteConsoleW(console, wide.data() + start, count, &written, nullptr) == 0) break;
+  }
+  return true;
+}
 
 }  // namespace kelvane_platform

@@ -3,6 +3,7 @@
 // Standard streams and terminals.
 
 #include <cstdio>
+#include <string_view>
 
 namespace kelvane_platform {
 
@@ -16,5 +17,11 @@ bool terminal_supports_color(std::FILE* stream);
 // Bytes written to the stream reach it unchanged: no "\n" to "\r\n" translation on Windows, so
 // binary data and the reports' LF line ends come out as on Linux. Nothing to do on POSIX.
 void use_binary_mode(std::FILE* stream);
+
+// Writes UTF-8 text to the console behind the stream as characters, false when the stream is not
+// a console (write the bytes then). A Windows console would decode bytes in its code page, the OEM
+// one by default, and the C runtime hands them over a few at a time, splitting characters. Always
+// false on POSIX, where terminals take the bytes.
+bool write_to_console(std::FILE* stream, std::string_view utf8);
 
 }  // namespace kelvane_platform
