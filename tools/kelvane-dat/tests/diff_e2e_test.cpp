@@ -162,10 +162,10 @@ TEST(ToolDiff, ExitStatusIsZeroForTheSameTwoForTrouble) {
     EXPECT_EQ(same.exit_status, 0) << same.err;
     EXPECT_EQ(same.out, "");
   }
-  const e2e::ProcessResult missing = run_tool({"diff", known, "/nonexistent.dat"});
+  const e2e::ProcessResult missing = run_tool({"diff", known, "/nonexistent/archive.dat"});
   EXPECT_EQ(missing.exit_status, 2);
   EXPECT_EQ(missing.err,
-            "kelvane-dat: open /nonexistent.dat: No such file or directory (os error 2)\n");
+            "kelvane-dat: open /nonexistent/archive.dat: " + missing_archive_error() + "\n");
   const std::string damaged = DamagedArchive::get().path();
   const e2e::ProcessResult unreadable = run_tool({"diff", known, damaged});
   EXPECT_EQ(unreadable.exit_status, 2);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,7 @@ TEST(ToolExtract, RefusesADirectoryWithFilesUnlessForced) {
   const std::string out = scratch.path().string();
   const fs::path existing = extracted_path(scratch.path(), 0x0E000004);
   fs::create_directories(existing.parent_path());
-  {
-    std::FILE* file = std::fopen(existing.c_str(), "w");
-    std::fclose(file);
-  }
+  std::ofstream{existing};
 
   const e2e::ProcessResult refused = run_tool({"extract", KnownArchive::get().path(), out});
   EXPECT_EQ(refused.exit_status, 2);
