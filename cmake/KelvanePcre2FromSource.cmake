@@ -9,8 +9,9 @@ if(NOT EXISTS "${KELVANE_PCRE2_SOURCE_DIR}/CMakeLists.txt")
 endif()
 
 # Only the static 8-bit library: grep matches UTF-8 texts, and the executables link statically.
-set(BUILD_SHARED_LIBS OFF CACHE BOOL "" FORCE)
-set(BUILD_STATIC_LIBS ON CACHE BOOL "" FORCE)
+# A normal variable, so PCRE2 (in this directory's scope) builds static whatever the user chose for
+# the project's own libraries.
+set(BUILD_SHARED_LIBS OFF)
 set(PCRE2_BUILD_PCRE2_8 ON CACHE BOOL "" FORCE)
 set(PCRE2_BUILD_PCRE2GREP OFF CACHE BOOL "" FORCE)
 set(PCRE2_BUILD_TESTS OFF CACHE BOOL "" FORCE)

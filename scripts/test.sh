@@ -7,6 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-dev}"
 ./scripts/install-deps.sh "$preset"
+if [ "$preset" = windows ]; then
+  # One Wine server for the whole run (see scripts/wine-run.sh).
+  ./scripts/wine-run.sh --start
+  trap './scripts/wine-run.sh --stop' EXIT
+fi
 cmake --workflow --preset "$preset"
 if [ "$preset" = windows ]; then
   ./scripts/windows-parity.sh

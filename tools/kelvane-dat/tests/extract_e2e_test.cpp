@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "support/archive_builder.hpp"
 #include "support/temp_file.hpp"
@@ -142,7 +143,9 @@ TEST(ToolExtract, NeverWritesThroughALinkOutOfTheDirectory) {
   const fs::path outside = scratch.path() / "outside";
   fs::create_directories(out);
   fs::create_directories(outside);
-  fs::create_directory_symlink(outside, out / "Texture");
+  std::error_code link_error;
+  fs::create_directory_symlink(outside, out / "Texture", link_error);
+  if (link_error) GTEST_SKIP() << "no symbolic links here: " << link_error.message();
   // A link at a file's final name is replaced, not written through.
   fs::create_directories(out / "Audio");
   fs::create_symlink(outside / "victim", extracted_path(out, 0x0A000002));
@@ -164,8 +167,9 @@ TEST(ToolExtract, NeverWritesThroughALinkOutOfTheDirectory) {
             KnownArchive::get().contents.at(0x0A000002));
 }
 
-// The sample archive's every file read back from disk equals what cat writes for its id.
-TEST(ToolExtract, SampleArchiveReadsBackAsCat) {
+// The sample archive's every file read back from disk equals what the library fetches for its id
+// (what cat writes).
+TEST(ToolExtract, SampleArchiveReadsBackAsTheLibraryFetches) {
   const ScratchDirectory scratch;
   const fs::path sample = scratch.path() / "local_English.dat";
   const e2e::ProcessResult made = e2e::run_process(KELVANE_SAMPLE_TOOL, {sample.string()});
@@ -174,27 +178,17 @@ TEST(ToolExtract, SampleArchiveReadsBackAsCat) {
   const e2e::ProcessResult run = run_tool({"extract", "-j2", sample.string(), out.string()});
   ASSERT_EQ(run.exit_status, 0) << run.err;
 
-  // cat of every id that ls lists, in one shell so the test does not pay a fork per id.
-  const fs::path cat_out = scratch.path() / "cat";
-  fs::create_directories(cat_out);
-  const e2e::ProcessResult cats = e2e::run_process(
-      "/bin/sh",
-      {"-c",
-       "\"$1\" ls \"$2\" | while read -r id rest; do \"$1\" cat \"$2\" $id > \"$3/$id\"; done",
-       "sh", KELVANE_DAT_TOOL, sample.string(), cat_out.string()});
-  ASSERT_EQ(cats.exit_status, 0) << cats.err;
-  std::size_t ids = 0;
-  for (const auto& entry : fs::directory_iterator(cat_out)) {
-    const std::string id = entry.path().filename().string();
+  const Result<DatDatabase> archive = DatDatabase::open(sample);
+  ASSERT_TRUE(archive);
+  const std::vector<std::uint32_t> ids = archive->ids();
+  for (const std::uint32_t id : ids) {
     SCOPED_TRACE(id);
-    const std::optional<Bytes> bytes =
-        read_file(extracted_path(out, static_cast<std::uint32_t>(std::stoul(id, nullptr, 16))));
-    ASSERT_TRUE(bytes);
-    EXPECT_EQ(bytes, read_file(entry.path()));
-    ++ids;
+    const Result<Bytes> expected = archive->get_file(id);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(read_file(extracted_path(out, id)), *expected);
   }
-  EXPECT_GT(ids, 400u);
-  EXPECT_EQ(files_under(out), ids);
+  EXPECT_GT(ids.size(), 400u);
+  EXPECT_EQ(files_under(out), ids.size());
 }
 
 }  // namespace
