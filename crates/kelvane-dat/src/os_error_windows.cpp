@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "kelvane_platform/wide_text.hpp"
+
 namespace kelvane_dat {
 
 std::string system_error_message(int os_code) {
@@ -18,12 +20,7 @@ std::string system_error_message(int os_code) {
   while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
     wide.pop_back();
   }
-  const int wide_length = static_cast<int>(wide.size());
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, utf8.data(), size, nullptr, nullptr);
-  return utf8;
+  return kelvane_platform::utf8_from_wide(wide);
 }
 
 const char* io_error_kind_name(int os_code) {

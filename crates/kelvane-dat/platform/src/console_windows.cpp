@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "kelvane_platform/wide_text.hpp"
+
 namespace kelvane_platform {
 namespace {
 
@@ -39,12 +41,7 @@ bool write_to_console(std::FILE* stream, std::string_view utf8) {
   if (console == nullptr) return false;
   // Bytes written before through the stream's buffer come out first.
   std::fflush(stream);
-  const int length = static_cast<int>(utf8.size());
-  std::wstring wide(
-      static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0)),
-      L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, wide.data(),
-                        static_cast<int>(wide.size()));
+  const std::wstring wide = wide_from_utf8(utf8);
   DWORD written = 0;
   for (std::size_t start = 0; start < wide.size(); start += written) {
     const auto count = static_cast<DWORD>(wide.size() - start);

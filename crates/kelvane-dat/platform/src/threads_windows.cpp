@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+#include "kelvane_platform/wide_text.hpp"
+
 namespace kelvane_platform {
 
 namespace {
@@ -27,13 +29,7 @@ void name_current_thread(std::string_view name) {
   using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
   const auto set_description = kernel_function<SetDescription>("SetThreadDescription");
   if (set_description == nullptr) return;
-  const int length = static_cast<int>(name.size());
-  std::wstring wide(
-      static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, name.data(), length, nullptr, 0)),
-      L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, name.data(), length, wide.data(),
-                        static_cast<int>(wide.size()));
-  set_description(::GetCurrentThread(), wide.c_str());
+  set_description(::GetCurrentThread(), wide_from_utf8(name).c_str());
 }
 
 std::string current_thread_name() {
@@ -41,11 +37,8 @@ std::string current_thread_name() {
   const auto get_description = kernel_function<GetDescription>("GetThreadDescription");
   PWSTR wide = nullptr;
   if (get_description == nullptr || FAILED(get_description(::GetCurrentThread(), &wide))) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  std::string name(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, wide, -1, name.data(), size, nullptr, nullptr);
+  std::string name = utf8_from_wide(wide);
   ::LocalFree(wide);
-  name.pop_back();  // the terminating NUL
   return name;
 }
 
