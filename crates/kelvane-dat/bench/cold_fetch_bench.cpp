@@ -42,15 +42,7 @@ void fetch_cold(benchmark::State& state, Order order) {
   std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   if (order == Order::Id) std::sort(ids.begin(), ids.end());
   if (!evicted(state, archive)) return;
-  const WallClock loop;
-  for (auto _ : state) {
-    for (const std::uint32_t id : ids) {
-      const auto data = database.get_file(id);
-      if (!data) return state.SkipWithError(data.error().to_string().c_str());
-      benchmark::DoNotOptimize(data->data());
-    }
-  }
-  set_rates(state, archive.content_bytes, loop);
+  time_get_file(state, database, ids, archive.content_bytes);
 }
 
 void read_cold(benchmark::State& state) {

@@ -52,15 +52,7 @@ void fetch_with_get_file(benchmark::State& state, const Layout& layout) {
   const DatDatabase& database = opened(archive.path);
   const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
   warm_page_cache(archive.path);
-  const WallClock loop;
-  for (auto _ : state) {
-    for (const std::uint32_t id : ids) {
-      const auto data = database.get_file(id);
-      if (!data) return state.SkipWithError(data.error().to_string().c_str());
-      benchmark::DoNotOptimize(data->data());
-    }
-  }
-  set_rates(state, archive.content_bytes, loop);
+  time_get_file(state, database, ids, archive.content_bytes);
 }
 
 enum class Handle {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "bench_registry.hpp"
+#include "figures.hpp"
 
 namespace kelvane_dat::bench {
 
@@ -13,6 +14,19 @@ const DatDatabase& opened(const std::filesystem::path& path) {
   auto database = DatDatabase::open(path);
   if (!database) fail("cannot open " + path.string() + ": " + database.error().to_string());
   return databases.emplace(path, std::move(*database)).first->second;
+}
+
+void time_get_file(benchmark::State& state, const DatDatabase& database,
+                   std::span<const std::uint32_t> ids, std::uint64_t content_bytes) {
+  const WallClock loop;
+  for (auto _ : state) {
+    for (const std::uint32_t id : ids) {
+      const auto data = database.get_file(id);
+      if (!data) return state.SkipWithError(data.error().to_string().c_str());
+      benchmark::DoNotOptimize(data->data());
+    }
+  }
+  set_rates(state, content_bytes, loop);
 }
 
 }  // namespace kelvane_dat::bench
