@@ -11,7 +11,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 #include "support/archive_builder.hpp"
 #include "support/string_table_writer.hpp"
 #include "support/temp_file.hpp"
