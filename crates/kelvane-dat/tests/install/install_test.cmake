@@ -10,7 +10,7 @@
 # cmake -DBUILD_DIR=... -DSOURCE_DIR=... -DLIBRARY_TYPE=... -DWORK_DIR=... -DCONSUMER_DIR=...
 #       -DREADME=... -DSAMPLE_TOOL=... -DCXX_COMPILER=... -DGENERATOR=... -DBUILD_TYPE=...
 #       -DEXPECTED_VERSION=... -DEXPORTED_SYMBOLS=... [-DCXX_FLAGS=...] [-DLINK_FLAGS=...]
-#       [-DPKG_CONFIG=...] [-DNM=...]
+#       [-DPKG_CONFIG=...] [-DNM=...] [-DKELVANE_CCACHE=ON]
 #       -P install_test.cmake
 cmake_minimum_required(VERSION 3.25)
 
@@ -241,7 +241,7 @@ run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${library_build}" -G "${GENERATOR}
     "-DCMAKE_CXX_COMPILER=${CXX_COMPILER}" "-DCMAKE_BUILD_TYPE=${BUILD_TYPE}"
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}"
     "-DCMAKE_SHARED_LINKER_FLAGS=${LINK_FLAGS}" "-DBUILD_SHARED_LIBS=${shared}"
-    -DKELVANE_BUILD_TESTS=OFF -DKELVANE_BUILD_PROGRAMS=ON)
+    -DKELVANE_BUILD_TESTS=OFF -DKELVANE_BUILD_PROGRAMS=ON "-DKELVANE_CCACHE=${KELVANE_CCACHE}")
 run("${CMAKE_COMMAND}" --build "${library_build}" --target kelvane_dat kelvane-dat)
 run("${CMAKE_COMMAND}" --install "${library_build}" --prefix "${WORK_DIR}/other-prefix")
 check_install("${WORK_DIR}/other-prefix" "${other_type}")
@@ -254,7 +254,8 @@ run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${fetch_build}" -G "${GENERATOR}
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}"
     -DKELVANE_DAT_FROM=fetch "-DKELVANE_DAT_SOURCE_DIR=${SOURCE_DIR}"
     -DEXPECT_LIBRARY_TYPE=STATIC_LIBRARY -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON
-    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON)
+    -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+    "-DKELVANE_CCACHE=${KELVANE_CCACHE}")
 run("${CMAKE_COMMAND}" --build "${fetch_build}")
 file(READ "${fetch_build}/compile_commands.json" compile_commands)
 string(FIND "${compile_commands}" "-ffile-prefix-map=${SOURCE_DIR}/=" at)
