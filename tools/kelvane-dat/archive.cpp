@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "kelvane_platform/command_line.hpp"
@@ -27,6 +28,8 @@ std::string error_text(const DatError& error) {
   if (const auto* read_error = error.get_if<DatError::BinRead>()) {
     return read_error->error.to_one_line_string();
   }
+  // What was found damaged says it all; the library's "Corruption detected" heading adds nothing.
+  if (const auto* corruption = error.get_if<DatError::Corruption>()) return corruption->text;
   return error.to_string();
 }
 
@@ -58,13 +61,26 @@ std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedA
   return std::unexpected("unknown file type '" + *name + "'; the types are " + names);
 }
 
+std::expected<StringTable, std::string> decode_string_table(std::span<const std::uint8_t> bytes) {
+  ByteCursor cursor(bytes);
+  std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
+  if (!table) return std::unexpected(table.error().to_one_line_string());
+  if (cursor.position() != bytes.size()) {
+    return std::unexpected("decoding stopped at byte " + std::to_string(cursor.position()) +
+                           " of " + std::to_string(bytes.size()));
+  }
+  return std::move(*table);
+}
+
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id) {
-  Result<StringTable> table = archive.string_table(id);
+  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(id);
+  if (!bytes) {
+    report_error("read " + id_text(id), error_text(bytes.error()));
+    return std::nullopt;
+  }
+  std::expected<StringTable, std::string> table = decode_string_table(*bytes);
   if (!table) {
-    // Only decoding fails with a record error; everything else is the fetch's.
-    const bool decoding = table.error().is<DatError::BinRead>();
-    report_error((decoding ? "decode string table " : "read ") + id_text(id),
-                 error_text(table.error()));
+    report_error("decode string table " + id_text(id), table.error());
     return std::nullopt;
   }
   return std::move(*table);

@@ -52,8 +52,13 @@ inline constexpr OptionSyntax kAllowOverlapOption{
 bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
                            const ParsedArguments& args);
 
-// The string table stored as `id`, decoded; on failure reports "read ID" or "decode string table
-// ID" and returns nothing.
+// The bytes of a string table decoded as every command hands tables on: the record must end where
+// the file does, since bytes left over mean the table was misread. The error is the failure's text
+// ("decoding stopped at byte 40 of 42").
+std::expected<StringTable, std::string> decode_string_table(std::span<const std::uint8_t> bytes);
+
+// The string table stored as `id`, fetched checked and decoded; on failure reports "read ID" or
+// "decode string table ID" and returns nothing.
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id);
 
 // The keys of a table, ascending: the order every command shows entries in.

@@ -47,7 +47,7 @@ int run(const ParsedArguments& args) {
   if (!id) return usage_error(kSyntax.name, id.error());
   const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
   if (!archive) return kExitArchiveError;
-  const Result<std::vector<std::uint8_t>> bytes = archive->get_file(*id);
+  const Result<std::vector<std::uint8_t>> bytes = archive->get_file_checked(*id);
   if (!bytes) {
     report_error("read " + id_text(*id), error_text(bytes.error()));
     return kExitArchiveError;

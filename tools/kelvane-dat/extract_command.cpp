@@ -69,7 +69,7 @@ struct Outcome {
 std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
                                    std::span<const std::uint32_t> ids) {
   std::vector<Outcome> outcomes;
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(ids.front());
+  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(ids.front());
   for (const std::uint32_t id : ids) {
     if (!bytes) {
       outcomes.push_back({0, Failure{id, "read " + id_text(id), error_text(bytes.error())}});

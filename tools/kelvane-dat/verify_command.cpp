@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "archive.hpp"
-#include "kelvane_dat/byte_cursor.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "parallel_work.hpp"
@@ -55,61 +53,25 @@ struct FileOutcome {
   std::optional<Failure> failure;
 };
 
-// The size a compressed payload declares in its first four bytes, read on its own so the file's
-// bytes still come from get_file like every other reader's.
-Result<std::optional<std::uint32_t>> declared_size(const DatDatabase& archive,
-                                                   const DatFileEntry& entry) {
-  constexpr std::uint32_t kSizePrefix = 4;
-  if (entry.size < kSizePrefix) return std::nullopt;
-  const Result<std::vector<std::uint8_t>> prefix =
-      archive.read_file_data(entry.offset, kSizePrefix);
-  if (!prefix) return std::unexpected(prefix.error());
-  return load_le32(prefix->data());
-}
-
 FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   FileOutcome outcome;
   const std::string id_string = id_text(id);
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(id);
+  // The checked fetch fails a compressed payload that yields less than it declares.
+  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(id);
   if (!bytes) {
     outcome.failure = Failure{"read " + id_string, error_text(bytes.error())};
     return outcome;
   }
   outcome.bytes = bytes->size();
-  const DatFileEntry& entry = *archive.find(id);
-  if (entry.is_compressed()) {
-    const Result<std::optional<std::uint32_t>> declared = declared_size(archive, entry);
-    if (!declared) {
-      outcome.failure = Failure{"read " + id_string, error_text(declared.error())};
-      return outcome;
-    }
-    if (!*declared) {
-      outcome.failure = Failure{"expand " + id_string, "the compressed payload has " +
-                                                           std::to_string(entry.size) +
-                                                           " bytes, too few to declare its size"};
-      return outcome;
-    }
-    if (bytes->size() != **declared) {
-      outcome.failure = Failure{"expand " + id_string,
-                                "the compressed payload yields " + std::to_string(bytes->size()) +
-                                    " of the " + std::to_string(**declared) + " bytes it declares"};
-      return outcome;
-    }
-  }
   if (archive.file_type(id) != DatFileType::StringTable) return outcome;
 
   outcome.string_table = true;
   const std::string what = "decode string table " + id_string;
-  ByteCursor cursor(*bytes);
-  const std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
+  const std::expected<StringTable, std::string> table = decode_string_table(*bytes);
   if (!table) {
-    outcome.failure = Failure{what, table.error().to_string()};
+    outcome.failure = Failure{what, table.error()};
   } else if (table->id != id) {
     outcome.failure = Failure{what, "the table names itself " + id_text(table->id)};
-  } else if (cursor.position() != bytes->size()) {
-    outcome.failure =
-        Failure{what, "decoding stopped at byte " + std::to_string(cursor.position()) + " of " +
-                          std::to_string(bytes->size())};
   } else {
     outcome.entries = table->strings.size();
   }

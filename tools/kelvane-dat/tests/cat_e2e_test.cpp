@@ -48,6 +48,9 @@ TEST(ToolCat, ReportsFilesThatCannotBeRead) {
        "kelvane-dat: read 0x12345678: File ID 12345678 not found in provider\n"},
       {DamagedArchive::get().path(), "0x06000001",
        "kelvane-dat: read 0x06000001: IO error: failed to fill whole buffer\n"},
+      // Short data is no file: nothing is written.
+      {DamagedArchive::get().path(), "0x0A000001",
+       "kelvane-dat: read 0x0A000001: " + DamagedArchive::kShortExpansion + "\n"},
       {"/nonexistent/archive.dat", "1",
        "kelvane-dat: open /nonexistent/archive.dat: " + missing_archive_error() + "\n"},
   };

@@ -31,6 +31,11 @@ TEST(ToolGrep, PrintsEachMatchingTextAndExitsAsGrepDoes) {
       // Unicode case folding: É folds to é, which ASCII-only folding would not do.
       {{"-i"}, "CAF\xC3\x89", cafe, 0},
       {{}, "CAF\xC3\x89", "", 1},
+      // \w and \b know letters beyond ASCII's under -i too.
+      {{"-i"}, "CAF\\w\\b", cafe, 0},
+      // Case folding and fixed strings together.
+      {{"-iF"}, "CAF\xC3\x89 ", cafe, 0},
+      {{"-i", "-F"}, "left (", "", 1},
       // A fixed string's specials are plain characters; the entry's second text matches alone.
       {{"-F"}, "Say \"hi\" \\", "0x23000001  0x00000007  \"Say \\\"hi\\\" \\\\ bye\"\n", 0},
       {{"-F"}, "(Alt", "", 1},
@@ -76,7 +81,8 @@ TEST(ToolGrep, TroubleIsStatusTwo) {
        "kelvane-dat: open /nonexistent/archive.dat: " + missing_archive_error() + "\n"},
       // A table that cannot be decoded is reported; the rest are still searched.
       {{"grep", "Text", DamagedArchive::get().path()},
-       "kelvane-dat: decode string table 0x23000001: failed to fill whole buffer\n"},
+       DamagedArchive::get().truncated_table_error() + "\n" +
+           DamagedArchive::get().trailing_bytes_error() + "\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[1]);

@@ -176,10 +176,8 @@ DamagedArchive::DamagedArchive() {
   file_.emplace(builder.finish(), "kelvane_tool_damaged");
   expected_errors = {
       "kelvane-dat: read 0x06000001: IO error: failed to fill whole buffer",
-      "kelvane-dat: expand 0x0A000001: the compressed payload yields 3 of the 100 bytes it "
-      "declares",
-      "kelvane-dat: expand 0x0A000002: the compressed payload has 2 bytes, too few to declare its "
-      "size",
+      "kelvane-dat: read 0x0A000001: " + kShortExpansion,
+      "kelvane-dat: read 0x0A000002: " + kPayloadWithoutSize,
       "kelvane-dat: decode string table 0x23000001: failed to fill whole buffer",
       "kelvane-dat: decode string table 0x23000002: the table names itself 0x23000003",
       "kelvane-dat: decode string table 0x23000004: decoding stopped at byte " +

@@ -64,6 +64,15 @@ class DamagedArchive {
 
   std::string path() const { return file_->path().string(); }
 
+  // What the checked fetch says of its two damaged compressed files.
+  static inline const std::string kShortExpansion =
+      "file 0A000001: the compressed payload yields 3 of the 100 bytes it declares";
+  static inline const std::string kPayloadWithoutSize =
+      "file 0A000002: the compressed payload has 2 bytes, too few to declare its size";
+  // The undecodable table, and the one with bytes after its record.
+  std::string truncated_table_error() const { return expected_errors[3]; }
+  std::string trailing_bytes_error() const { return expected_errors[5]; }
+
   std::vector<std::string> expected_errors;
   std::size_t file_count = 0;
 
