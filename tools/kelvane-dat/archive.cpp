@@ -34,13 +34,13 @@ std::string error_text(const DatError& error) {
 }
 
 bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
-                           const ParsedArguments& args) {
+                           bool allow_overlap) {
   const Result<ArchiveLayout> layout = check_layout(archive);
   if (!layout) {
     report_error("check layout of " + path, error_text(layout.error()));
     return false;
   }
-  if (layout->overlaps.empty() || args.has(kAllowOverlapOption.name)) return true;
+  if (layout->overlaps.empty() || allow_overlap) return true;
   for (const LayoutOverlap& overlap : layout->overlaps) report_error("layout", overlap.to_string());
   report_error("refuse " + path, counted(layout->overlaps.size(), "overlap") +
                                      " between chains; --allow-overlap reads it anyway");
@@ -49,16 +49,27 @@ bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
 
 std::string id_text(std::uint32_t id) { return hex0x8(id); }
 
-std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args) {
-  const std::optional<std::string> name = args.value(kTypeOption.name);
-  if (!name) return std::nullopt;
-  if (const std::optional<DatFileType> type = file_type_from_name(*name)) return type;
-  std::string names;
-  for (const DatFileType type : classifiable_file_types()) {
-    if (!names.empty()) names += ", ";
-    names += to_string(type);
-  }
-  return std::unexpected("unknown file type '" + *name + "'; the types are " + names);
+CLI::Option* add_type_option(CLI::App& app, std::optional<DatFileType>& type) {
+  return app
+      .add_option_function<std::string>(
+          "-t,--type",
+          [&type](const std::string& name) {
+            type = file_type_from_name(name);
+            if (type) return;
+            std::string names;
+            for (const DatFileType known : classifiable_file_types()) {
+              if (!names.empty()) names += ", ";
+              names += to_string(known);
+            }
+            throw CLI::ValidationError("unknown file type '" + name + "'; the types are " + names);
+          },
+          "only files of this type")
+      ->type_name("NAME");
+}
+
+CLI::Option* add_allow_overlap_option(CLI::App& app, bool& allow_overlap) {
+  return app.add_flag("--allow-overlap", allow_overlap,
+                      "read the archive even when chains claim the same bytes");
 }
 
 std::expected<StringTable, std::string> decode_string_table(std::span<const std::uint8_t> bytes) {

@@ -23,23 +23,22 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::string_view kPositionals[] = {"ARCHIVE"};
-constexpr OptionSyntax kOptions[] = {kJobsOption};
-constexpr CommandSyntax kSyntax{
-    .name = "verify",
-    .summary = "read every file and decode every string table, reporting what fails",
-    .positionals = kPositionals,
-    .required_positionals = 1,
-    .options = kOptions,
-    .details =
-        "First the layout: bytes that two chains claim, or one chain twice, are a failure each,\n"
-        "named by both owners and the offset, and a file whose chain runs into bytes already\n"
-        "claimed is not read, so no chain is read twice. Then each failure is reported on\n"
-        "standard error with the file's id, in id order, and a summary line follows on standard\n"
-        "output. A compressed file fails when it expands to fewer bytes than it declares; a\n"
-        "string table fails when it cannot be decoded, names another id, or leaves bytes\n"
-        "undecoded. The exit status is 1 when anything failed.\n",
+struct VerifyOptions {
+  std::string archive;
+  std::size_t jobs = 1;
+  bool json = false;
 };
+
+constexpr const char* kDetails =
+    "First the layout: bytes that two chains claim, or one chain twice, are a failure each,\n"
+    "named by both owners and the offset, and a file whose chain runs into bytes already\n"
+    "claimed is not read, so no chain is read twice. Then each failure is reported on\n"
+    "standard error with the file's id, in id order, and a summary line follows on standard\n"
+    "output. A compressed file fails when it expands to fewer bytes than it declares; a\n"
+    "string table fails when it cannot be decoded, names another id, or leaves bytes\n"
+    "undecoded. The exit status is 1 when anything failed. With --json the summary is one\n"
+    "object: files, bytes, string_tables, entries and failures, a list of {\"what\", \"error\"}\n"
+    "in the order standard error has them.\n";
 
 struct Failure {
   std::string what;
@@ -90,10 +89,8 @@ std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const Archive
   return ids;
 }
 
-int run(const ParsedArguments& args) {
-  const std::expected<std::size_t, std::string> jobs = jobs_option(args);
-  if (!jobs) return usage_error(kSyntax.name, jobs.error());
-  const std::string& path = args.positionals()[0];
+int run(const VerifyOptions& options) {
+  const std::string& path = options.archive;
   const std::optional<DatDatabase> archive = open_archive(path);
   if (!archive) return kExitArchiveError;
   const Result<ArchiveLayout> layout = check_layout(*archive);
@@ -106,12 +103,15 @@ int run(const ParsedArguments& args) {
   // failures are still reported in id order.
   const std::vector<std::uint32_t> ids = ids_to_read(*archive, *layout);
   std::vector<FileOutcome> outcomes(ids.size());
-  for_each_in_parallel(ids.size(), *jobs, "verifying",
+  for_each_in_parallel(ids.size(), options.jobs, "verifying",
                        [&](std::size_t i) { outcomes[i] = check_file(*archive, ids[i]); });
   std::uint64_t bytes = 0;
   std::size_t tables = 0;
   std::size_t entries = 0;
-  for (const LayoutOverlap& overlap : layout->overlaps) report_error("layout", overlap.to_string());
+  std::vector<Failure> reported;
+  for (const LayoutOverlap& overlap : layout->overlaps) {
+    reported.push_back({"layout", overlap.to_string()});
+  }
   std::vector<std::pair<std::uint32_t, const Failure*>> failures;
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
     const FileOutcome& outcome = outcomes[i];
@@ -121,16 +121,36 @@ int run(const ParsedArguments& args) {
     if (outcome.failure) failures.emplace_back(ids[i], &*outcome.failure);
   }
   std::sort(failures.begin(), failures.end());
-  for (const auto& [id, failure] : failures) report_error(failure->what, failure->text);
-  const std::size_t failure_count = layout->overlaps.size() + failures.size();
+  for (const auto& [id, failure] : failures) reported.push_back(*failure);
+  for (const Failure& failure : reported) report_error(failure.what, failure.text);
+  const int status = reported.empty() ? kExitSuccess : kExitArchiveError;
+  if (options.json) {
+    Json failure_list = Json::array();
+    for (const Failure& failure : reported) {
+      failure_list.push_back({{"what", failure.what}, {"error", failure.text}});
+    }
+    write_out(json_line({{"files", ids.size()},
+                         {"bytes", bytes},
+                         {"string_tables", tables},
+                         {"entries", entries},
+                         {"failures", std::move(failure_list)}}));
+    return finish_output(status);
+  }
   write_out("checked " + counted(ids.size(), "file") + " (" + counted(bytes, "byte") + ") and " +
             counted(tables, "string table") + " (" + counted(entries, "entry", "entries") + "): " +
-            (failure_count == 0 ? "no failures" : counted(failure_count, "failure")) + "\n");
-  return finish_output(failure_count == 0 ? kExitSuccess : kExitArchiveError);
+            (reported.empty() ? "no failures" : counted(reported.size(), "failure")) + "\n");
+  return finish_output(status);
 }
 
 }  // namespace
 
-Command verify_command() { return {&kSyntax, &run}; }
+void add_verify_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<VerifyOptions>(
+      "verify", "read every file and decode every string table, reporting what fails", kDetails,
+      &run);
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  add_jobs_option(app, options.jobs);
+  app.add_flag("--json", options.json, "the summary as one JSON object instead of text");
+}
 
 }  // namespace kelvane_dat::cli

@@ -1,10 +1,12 @@
 #include "tool_fixture.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <random>
+#include <sstream>
 
 #include "kelvane_dat/dat_database.hpp"
 #include "support/archive_builder.hpp"
@@ -210,6 +212,19 @@ std::string missing_archive_error() {
   const auto opened = DatDatabase::open("/nonexistent/archive.dat");
   const auto* path_error = opened ? nullptr : opened.error().get_if<DatError::PathError>();
   return path_error != nullptr ? path_error->source.to_string() : "<opened>";
+}
+
+std::vector<nlohmann::json> json_lines(const std::string& text) {
+  std::vector<nlohmann::json> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+std::string hex_id(std::uint32_t id) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", id);
+  return text;
 }
 
 e2e::ProcessResult run_tool(const std::vector<std::string>& args, e2e::TerminalStreams terminal) {

@@ -13,6 +13,7 @@
 #include "e2e/process.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
+#include "nlohmann/json.hpp"
 #include "support/temp_file.hpp"
 
 namespace kelvane_dat::cli::testing {
@@ -101,6 +102,13 @@ std::optional<Bytes> read_file(const std::filesystem::path& path);
 // The library's text for opening "/nonexistent/archive.dat" on this system: "No such file or
 // directory (os error 2)" on Linux, the system's own message on Windows.
 std::string missing_archive_error();
+
+// Each line of `text` parsed as JSON (JSON Lines); a line that is not JSON fails the test that
+// reads it by throwing.
+std::vector<nlohmann::json> json_lines(const std::string& text);
+
+// "0x2300000A": how the tool shows ids.
+std::string hex_id(std::uint32_t id);
 
 e2e::ProcessResult run_tool(const std::vector<std::string>& args,
                             e2e::TerminalStreams terminal = {});
