@@ -1,6 +1,8 @@
 #include "archive.hpp"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/debug_format.hpp"
@@ -11,13 +13,65 @@
 
 namespace kelvane_dat::cli {
 
+namespace {
+
+// Why the file at `path`, which did not open as an archive, is none, told from its header as a
+// person would put it: a foreign marker, or a file shorter than its header says. Nothing when the
+// header cannot be read or looks sound, and the library's error says more.
+std::optional<std::string> header_diagnosis(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(DatHeader::kFileOffset + 0x50);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (bytes.size() <= DatHeader::kFileOffset) return std::nullopt;
+  ByteCursor cursor(std::span<const std::uint8_t>(bytes).subspan(DatHeader::kFileOffset));
+  const std::expected<DatHeader, ReadError> header = DatHeader::read(cursor);
+  if (!header) return std::nullopt;
+  if (header->magic != DatHeader::kMagic) {
+    return "not an archive (marker " + hex0x8(header->magic) + ", expected " +
+           hex0x8(DatHeader::kMagic) + ")";
+  }
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size >= header->file_size) return std::nullopt;
+  return "truncated: the header says " + std::to_string(header->file_size) +
+         " bytes, the file has " + std::to_string(size);
+}
+
+}  // namespace
+
 std::optional<DatDatabase> open_archive(const std::string& path) {
-  Result<DatDatabase> archive = DatDatabase::open(kelvane_platform::path_from_utf8(path));
+  const std::filesystem::path native = kelvane_platform::path_from_utf8(path);
+  std::error_code ignored;
+  const std::filesystem::file_status status = std::filesystem::status(native, ignored);
+  // Chains are read at offsets, so a stream that can only be read once will not do.
+  if (path == "-" || (std::filesystem::exists(status) && !std::filesystem::is_directory(status) &&
+                      !std::filesystem::is_regular_file(status))) {
+    report_error(path, "archives must be seekable files");
+    return std::nullopt;
+  }
+  if (std::filesystem::is_directory(status)) {
+    report_error(path, "is a directory");
+    return std::nullopt;
+  }
+  Result<DatDatabase> archive = DatDatabase::open(native);
   if (!archive) {
-    report_error("open " + path, error_text(archive.error()));
+    if (const std::optional<std::string> reason = header_diagnosis(native)) {
+      report_error(path, *reason);
+    } else {
+      report_error("open " + path, error_text(archive.error()));
+    }
     return std::nullopt;
   }
   return std::move(*archive);
+}
+
+void report_fetch_error(std::uint32_t id, const DatError& error) {
+  if (error.is<DatError::NotFound>()) {
+    report_error(id_text(id), "no such file in the archive");
+    return;
+  }
+  report_error("read " + id_text(id), error_text(error));
 }
 
 std::string error_text(const DatError& error) {
@@ -86,7 +140,7 @@ std::expected<StringTable, std::string> decode_string_table(std::span<const std:
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id) {
   const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(id);
   if (!bytes) {
-    report_error("read " + id_text(id), error_text(bytes.error()));
+    report_fetch_error(id, bytes.error());
     return std::nullopt;
   }
   std::expected<StringTable, std::string> table = decode_string_table(*bytes);

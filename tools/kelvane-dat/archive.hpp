@@ -19,8 +19,15 @@
 
 namespace kelvane_dat::cli {
 
-// Opens the archive at `path`; on failure reports "open PATH: <error>" and returns nothing.
+// Opens the archive at `path`; on failure reports why and returns nothing: "PATH: is a directory",
+// "PATH: archives must be seekable files" (standard input, a pipe), "PATH: not an archive
+// (marker ...)", "PATH: truncated: the header says N bytes, the file has M", or else
+// "open PATH: <error>".
 std::optional<DatDatabase> open_archive(const std::string& path);
+
+// Reports a failed fetch of file `id`: "0x12345678: no such file in the archive" for an id the
+// directory lacks, "read ID: <error>" otherwise.
+void report_fetch_error(std::uint32_t id, const DatError& error);
 
 // The text of an error the tool reports, always one line: a file that cannot be opened is told by
 // the system's reason alone, since the line already names the path, and a record error by its

@@ -40,7 +40,7 @@ int run(const CatOptions& options) {
   if (!archive) return kExitArchiveError;
   const Result<std::vector<std::uint8_t>> bytes = archive->get_file_checked(id);
   if (!bytes) {
-    report_error("read " + id_text(id), error_text(bytes.error()));
+    report_fetch_error(id, bytes.error());
     return kExitArchiveError;
   }
   if (!options.force && is_terminal(stdout) && looks_binary(*bytes)) {

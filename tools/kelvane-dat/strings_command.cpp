@@ -84,7 +84,7 @@ int run(const StringsOptions& options) {
   std::vector<std::uint32_t> ids;
   if (only) {
     if (archive->find(*only) == nullptr) {
-      report_error("read " + id_text(*only), DatError::not_found(*only).to_string());
+      report_fetch_error(*only, DatError::not_found(*only));
       return kExitArchiveError;
     }
     const DatFileType type = archive->file_type(*only);

@@ -45,7 +45,7 @@ TEST(ToolCat, ReportsFilesThatCannotBeRead) {
   };
   const Case cases[] = {
       {KnownArchive::get().path(), "0x12345678",
-       "kelvane-dat: read 0x12345678: File ID 12345678 not found in provider\n"},
+       "kelvane-dat: 0x12345678: no such file in the archive\n"},
       {DamagedArchive::get().path(), "0x06000001",
        "kelvane-dat: read 0x06000001: IO error: failed to fill whole buffer\n"},
       // Short data is no file: nothing is written.

@@ -75,7 +75,7 @@ TEST(ToolStrings, RefusesIdsThatAreNoStringTable) {
   };
   const Case cases[] = {
       {"0x06000001", "kelvane-dat: strings 0x06000001: not a string table but Texture\n"},
-      {"0x23000099", "kelvane-dat: read 0x23000099: File ID 23000099 not found in provider\n"},
+      {"0x23000099", "kelvane-dat: 0x23000099: no such file in the archive\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);

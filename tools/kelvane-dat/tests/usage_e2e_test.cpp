@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -136,6 +138,38 @@ TEST(ToolUsage, ArchivesThatCannotBeOpenedExitWithOne) {
     EXPECT_EQ(truncated.err, "kelvane-dat: open " + short_path +
                                  ": while parsing field 'subset' in DatHeader: failed to fill "
                                  "whole buffer\n");
+  }
+}
+
+// What is wrong with the file named, in a person's words, before the library's details.
+TEST(ToolUsage, WrongInputsAreToldInPlainWords) {
+  const ScratchDirectory directory;
+  const Bytes archive = read_file(KnownArchive::get().path()).value();
+  Bytes foreign(0x400, 0x11);  // a root offset past the end: it does not open
+  const std::uint8_t elf[] = {0x7F, 'E', 'L', 'F'};
+  std::copy(std::begin(elf), std::end(elf), foreign.begin() + 0x140);
+  const test_support::TempFile not_archive(foreign, "kelvane_tool_foreign");
+  const Bytes half(archive.begin(),
+                   archive.begin() + static_cast<std::ptrdiff_t>(archive.size() / 2));
+  const test_support::TempFile truncated(half, "kelvane_tool_half");
+  struct Case {
+    std::string path;
+    std::string err;
+  };
+  const Case cases[] = {
+      {directory.path().string(), "is a directory"},
+      {"-", "archives must be seekable files"},
+      {not_archive.path().string(), "not an archive (marker 0x464C457F, expected 0x00005442)"},
+      {truncated.path().string(), "truncated: the header says " +
+                                      std::to_string(KnownArchive::get().header.file_size) +
+                                      " bytes, the file has " + std::to_string(half.size())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    const e2e::ProcessResult run = run_tool({"ls", c.path});
+    EXPECT_EQ(run.exit_status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "kelvane-dat: " + c.path + ": " + c.err + "\n");
   }
 }
 
