@@ -9,7 +9,6 @@
 
 #include "archive.hpp"
 #include "chain_groups.hpp"
-#include "kelvane_dat/byte_cursor.hpp"
 #include "parallel_work.hpp"
 
 namespace kelvane_dat::cli {
@@ -74,7 +73,8 @@ class SideReader {
     if (!key) return nullptr;
     const auto found = pending_.find(*key);
     if (!found->second.bytes) {
-      found->second.bytes = std::make_shared<const Result<Bytes>>(side_.archive.get_file(id));
+      found->second.bytes =
+          std::make_shared<const Result<Bytes>>(side_.archive.get_file_checked(id));
     }
     SharedBytes bytes = found->second.bytes;
     if (--found->second.reads_left == 0) pending_.erase(found);
@@ -108,16 +108,14 @@ struct TableChanges {
 TableChanges compare_tables(const DiffSide& old_side, const Bytes& old_bytes,
                             const DiffSide& new_side, const Bytes& new_bytes) {
   TableChanges changes;
-  ByteCursor old_cursor(old_bytes);
-  const std::expected<StringTable, ReadError> old_table = StringTable::read_le(old_cursor);
-  ByteCursor new_cursor(new_bytes);
-  const std::expected<StringTable, ReadError> new_table = StringTable::read_le(new_cursor);
+  const std::expected<StringTable, std::string> old_table = decode_string_table(old_bytes);
+  const std::expected<StringTable, std::string> new_table = decode_string_table(new_bytes);
   if (!old_table) {
     changes.undecodable = &old_side;
-    changes.failure = old_table.error().to_one_line_string();
+    changes.failure = old_table.error();
   } else if (!new_table) {
     changes.undecodable = &new_side;
-    changes.failure = new_table.error().to_one_line_string();
+    changes.failure = new_table.error();
   } else {
     changes.entries = diff_string_tables(*old_table, *new_table);
   }

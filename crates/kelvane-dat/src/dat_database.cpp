@@ -9,7 +9,9 @@
 #include "detail/mapped_file.hpp"
 #include "detail/open_archive.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
+#include "detail/debug_format.hpp"
 #include "kelvane_dat/decompress.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 
@@ -74,6 +76,16 @@ Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offs
 }
 
 Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const {
+  return fetch_into(id, out, false);
+}
+
+Result<void> DatDatabase::get_file_checked_into(std::uint32_t id,
+                                                std::vector<std::uint8_t>& out) const {
+  return fetch_into(id, out, true);
+}
+
+Result<void> DatDatabase::fetch_into(std::uint32_t id, std::vector<std::uint8_t>& out,
+                                     bool checked) const {
   const DatFileEntry* entry = find(id);
   if (entry == nullptr) {
     out.clear();
@@ -85,8 +97,25 @@ Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8
     out.clear();
     return read;
   }
-  // The expanded length is not checked against anything: whatever the payload yields is the file.
+  // Unchecked, the expanded length is compared with nothing: whatever the payload yields is the
+  // file.
   decompress_lrs_into(stored, out);
+  if (!checked) return {};
+  constexpr std::size_t kSizePrefix = 4;
+  if (stored.size() < kSizePrefix) {
+    out.clear();
+    return std::unexpected(DatError::corruption(
+        "file " + hex8(id) + ": the compressed payload has " + std::to_string(stored.size()) +
+        " bytes, too few to declare its size"));
+  }
+  const std::uint32_t declared = load_le32(stored.data());
+  if (out.size() != declared) {
+    const std::size_t yielded = out.size();
+    out.clear();
+    return std::unexpected(DatError::corruption(
+        "file " + hex8(id) + ": the compressed payload yields " + std::to_string(yielded) +
+        " of the " + std::to_string(declared) + " bytes it declares"));
+  }
   return {};
 }
 
@@ -123,6 +152,14 @@ std::vector<std::uint32_t> DatDatabase::ids_in_storage_order(
 Result<std::vector<std::uint8_t>> DatDatabase::get_file(std::uint32_t id) const {
   std::vector<std::uint8_t> out;
   if (const auto fetched = get_file_into(id, out); !fetched) {
+    return std::unexpected(fetched.error());
+  }
+  return out;
+}
+
+Result<std::vector<std::uint8_t>> DatDatabase::get_file_checked(std::uint32_t id) const {
+  std::vector<std::uint8_t> out;
+  if (const auto fetched = get_file_checked_into(id, out); !fetched) {
     return std::unexpected(fetched.error());
   }
   return out;

@@ -98,6 +98,16 @@ class KELVANE_DAT_EXPORT DatDatabase {
   /// get_file into a caller's buffer, for callers that read many files: `out` is replaced by the
   /// file's bytes, reusing its capacity, and left empty on failure.
   [[nodiscard]] Result<void> get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const;
+  /// get_file for callers that hand the bytes on: the same bytes, except that a compressed file
+  /// whose payload is damaged is an error instead of the bytes expanded before the damage. A
+  /// payload shorter than its 4-byte declared size, or one that expands to fewer bytes than it
+  /// declares, is Corruption naming the id and both sizes ("file 0A000001: the compressed payload
+  /// yields 3 of the 100 bytes it declares"). get_file itself passes such bytes on, as the format
+  /// has it.
+  [[nodiscard]] Result<std::vector<std::uint8_t>> get_file_checked(std::uint32_t id) const;
+  /// get_file_checked into a caller's buffer, as get_file_into: left empty on failure.
+  [[nodiscard]] Result<void> get_file_checked_into(std::uint32_t id,
+                                                   std::vector<std::uint8_t>& out) const;
   /// The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
   /// bytes are not a string table. Bytes after the table are not looked at.
   [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;
@@ -113,6 +123,9 @@ class KELVANE_DAT_EXPORT DatDatabase {
   friend class detail::DatDatabaseInternals;
 
   DatDatabase(DatHeader header, std::unique_ptr<detail::OpenArchive> archive);
+
+  // get_file_into and get_file_checked_into: one fetch, with or without the check of the expansion.
+  Result<void> fetch_into(std::uint32_t id, std::vector<std::uint8_t>& out, bool checked) const;
 
   DatHeader header_;
   std::unordered_map<std::uint32_t, DatFileEntry> files_;

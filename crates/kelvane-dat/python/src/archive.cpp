@@ -55,11 +55,11 @@ Archive open_archive(const py::object& path, bool mapped) {
   return Archive(value_or_raise(std::move(database), path));
 }
 
-py::bytes read_file(const Archive& archive, std::uint32_t id) {
+py::bytes read_file(const Archive& archive, std::uint32_t id, bool strict) {
   const std::shared_ptr<const DatDatabase> database = archive.database();
   Result<std::vector<std::uint8_t>> data = [&] {
     py::gil_scoped_release unlocked;
-    return database->get_file(id);
+    return strict ? database->get_file_checked(id) : database->get_file(id);
   }();
   const std::vector<std::uint8_t> bytes = value_or_raise(std::move(data));
   return py::bytes(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -130,8 +130,10 @@ void add_archive(py::module_& module) {
           },
           py::kw_only(), py::arg("type") = py::none(),
           "File ids in ascending order, all of them or those of one type (its name).")
-      .def("read", &read_file, py::arg("file_id"),
-           "The file's bytes, expanded when it is stored compressed.")
+      .def("read", &read_file, py::arg("file_id"), py::kw_only(), py::arg("strict") = true,
+           "The file's bytes, expanded when it is stored compressed. Strict, a compressed payload\n"
+           "that expands to fewer bytes than it declares raises DatError; with strict=False the\n"
+           "bytes expanded before the damage are returned, as the format has it.")
       .def("string_table", &read_string_table, py::arg("file_id"),
            "The string table stored as the file, decoded.")
       .def("__repr__", [](const Archive& archive) -> std::string {

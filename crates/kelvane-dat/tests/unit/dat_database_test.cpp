@@ -386,6 +386,60 @@ TEST(DatDatabase, GetFileIntoFillsTheCallersBufferInPlace) {
   }
 }
 
+// Each fetch starts from a buffer holding a good compressed file, so a failure that forgot to empty
+// it would hand out the previous file's bytes.
+TEST(DatDatabase, CheckedFetchRefusesDamagedPayloadsAndFailuresLeaveTheBufferEmpty) {
+  ArchiveBuilder builder;
+  StoreOptions compressed;
+  compressed.compressed = true;
+  const Bytes good(3000, 'c');
+  DirectoryNode root;
+  root.entries.push_back(builder.store_file(0x10, good, compressed));
+  // Declares 10 bytes, yields 3; then a payload too short to declare any size.
+  const Bytes short_payload = {10, 0, 0, 0, 0x40, 'x', 0x01, 0x00};
+  root.entries.push_back({1, 0x11, builder.store_chain(short_payload), 8, 0, 0});
+  root.entries.push_back({1, 0x12, builder.store_chain(Bytes{1, 2}), 2, 0, 0});
+  root.entries.push_back({1, 0x13, 0x7FFFFF00, 100, 0, 0});  // the chain starts past the end
+  builder.header.root_offset = builder.store_node(root);
+  struct Case {
+    std::uint32_t id;
+    // Empty when the unchecked fetch succeeds.
+    std::string unchecked_error;
+    std::string checked_error;
+  };
+  const Case cases[] = {
+      {0x11, "",
+       "Corruption detected: file 00000011: the compressed payload yields 3 of the 10 bytes it "
+       "declares"},
+      {0x12, "",
+       "Corruption detected: file 00000012: the compressed payload has 2 bytes, too few to "
+       "declare its size"},
+      {0x13, "IO error: failed to fill whole buffer", "IO error: failed to fill whole buffer"},
+  };
+  for (const bool mapped : {false, true}) {
+    SCOPED_TRACE(mapped ? "mapped" : "positioned reads");
+    const auto database = open_built(builder, OpenOptions{.mapped = mapped});
+    ASSERT_TRUE(database.has_value()) << database.error();
+    EXPECT_EQ(database->get_file_checked(0x10).value(), good);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(debug_string(c.id));
+      Bytes buffer;
+      ASSERT_TRUE(database->get_file_into(0x10, buffer).has_value());
+      const auto unchecked = database->get_file_into(c.id, buffer);
+      EXPECT_EQ(unchecked ? "" : unchecked.error().to_string(), c.unchecked_error);
+      if (!unchecked) {
+        EXPECT_TRUE(buffer.empty());
+      }
+      ASSERT_TRUE(database->get_file_checked_into(0x10, buffer).has_value());
+      const auto checked = database->get_file_checked_into(c.id, buffer);
+      ASSERT_FALSE(checked.has_value());
+      EXPECT_EQ(checked.error().to_string(), c.checked_error);
+      EXPECT_TRUE(buffer.empty());
+      EXPECT_EQ(database->get_file_checked(c.id).error().to_string(), c.checked_error);
+    }
+  }
+}
+
 TEST(DatDatabase, LooksUpListsAndDecodesByType) {
   ArchiveBuilder builder(256);
   builder.header.dataset = 3;  // a local archive: 0x23 ids are string tables
