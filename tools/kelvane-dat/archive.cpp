@@ -10,8 +10,8 @@
 
 namespace kelvane_dat::cli {
 
-std::optional<DatDatabase> open_archive(const std::string& path) {
-  Result<DatDatabase> archive = DatDatabase::open(kelvane_platform::path_from_utf8(path));
+std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options) {
+  Result<DatDatabase> archive = DatDatabase::open(kelvane_platform::path_from_utf8(path), options);
   if (!archive) {
     report_error("open " + path, error_text(archive.error()));
     return std::nullopt;

@@ -20,7 +20,12 @@
 namespace kelvane_dat::cli {
 
 // Opens the archive at `path`; on failure reports "open PATH: <error>" and returns nothing.
-std::optional<DatDatabase> open_archive(const std::string& path);
+std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options = {});
+
+// How the commands that only compare or check bytes open an archive: mapped, so that they look at
+// the files where they lie (DatDatabase::view_file) instead of copying each one. The tool reads
+// archives nothing rewrites meanwhile; one truncated under it ends the tool with SIGBUS.
+inline constexpr OpenOptions kViewingOptions{.mapped = true};
 
 // The text of an error the tool reports, always one line: a file that cannot be opened is told by
 // the system's reason alone, since the line already names the path, and a record error by its

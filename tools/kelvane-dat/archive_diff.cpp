@@ -44,7 +44,8 @@ Outcome quick_compare(const DiffSide& old_side, const DiffSide& new_side, std::u
   return {std::move(change), std::nullopt};
 }
 
-using SharedBytes = std::shared_ptr<const Result<Bytes>>;
+// A view, not a copy: diff only compares bytes, and decodes the few string tables that changed.
+using SharedBytes = std::shared_ptr<const Result<FileView>>;
 
 std::optional<ChainKey> chain_key(const DatDatabase& archive, std::uint32_t id) {
   const DatFileEntry* entry = archive.find(id);
@@ -74,7 +75,7 @@ class SideReader {
     if (!key) return nullptr;
     const auto found = pending_.find(*key);
     if (!found->second.bytes) {
-      found->second.bytes = std::make_shared<const Result<Bytes>>(side_.archive.get_file(id));
+      found->second.bytes = std::make_shared<const Result<FileView>>(side_.archive.view_file(id));
     }
     SharedBytes bytes = found->second.bytes;
     if (--found->second.reads_left == 0) pending_.erase(found);
@@ -105,9 +106,11 @@ struct TableChanges {
   std::string failure;
 };
 
-TableChanges compare_tables(const DiffSide& old_side, const Bytes& old_bytes,
-                            const DiffSide& new_side, const Bytes& new_bytes) {
+TableChanges compare_tables(const DiffSide& old_side, const FileView& old_view,
+                            const DiffSide& new_side, const FileView& new_view) {
   TableChanges changes;
+  const Bytes old_bytes = old_view.to_vector();
+  const Bytes new_bytes = new_view.to_vector();
   ByteCursor old_cursor(old_bytes);
   const std::expected<StringTable, ReadError> old_table = StringTable::read_le(old_cursor);
   ByteCursor new_cursor(new_bytes);

@@ -127,9 +127,9 @@ int run(const ParsedArguments& args) {
   if (!only) return usage_error(kSyntax.name, only.error());
   const std::string& old_path = args.positionals()[0];
   const std::string& new_path = args.positionals()[1];
-  const std::optional<DatDatabase> old_archive = open_archive(old_path);
+  const std::optional<DatDatabase> old_archive = open_archive(old_path, kViewingOptions);
   if (!old_archive) return kExitTrouble;
-  const std::optional<DatDatabase> new_archive = open_archive(new_path);
+  const std::optional<DatDatabase> new_archive = open_archive(new_path, kViewingOptions);
   if (!new_archive) return kExitTrouble;
   // The quick check reads no file, so shared blocks cannot multiply its work.
   if (!args.has("quick") && (!layout_allows_reading(*old_archive, old_path, args) ||

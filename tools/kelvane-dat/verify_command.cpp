@@ -56,7 +56,7 @@ struct FileOutcome {
 };
 
 // The size a compressed payload declares in its first four bytes, read on its own so the file's
-// bytes still come from get_file like every other reader's.
+// bytes still come from view_file, as get_file gives them to every other reader.
 Result<std::optional<std::uint32_t>> declared_size(const DatDatabase& archive,
                                                    const DatFileEntry& entry) {
   constexpr std::uint32_t kSizePrefix = 4;
@@ -70,12 +70,12 @@ Result<std::optional<std::uint32_t>> declared_size(const DatDatabase& archive,
 FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   FileOutcome outcome;
   const std::string id_string = id_text(id);
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(id);
-  if (!bytes) {
-    outcome.failure = Failure{"read " + id_string, error_text(bytes.error())};
+  const Result<FileView> view = archive.view_file(id);
+  if (!view) {
+    outcome.failure = Failure{"read " + id_string, error_text(view.error())};
     return outcome;
   }
-  outcome.bytes = bytes->size();
+  outcome.bytes = view->size();
   const DatFileEntry& entry = *archive.find(id);
   if (entry.is_compressed()) {
     const Result<std::optional<std::uint32_t>> declared = declared_size(archive, entry);
@@ -89,9 +89,9 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
                                                            " bytes, too few to declare its size"};
       return outcome;
     }
-    if (bytes->size() != **declared) {
+    if (view->size() != **declared) {
       outcome.failure = Failure{"expand " + id_string,
-                                "the compressed payload yields " + std::to_string(bytes->size()) +
+                                "the compressed payload yields " + std::to_string(view->size()) +
                                     " of the " + std::to_string(**declared) + " bytes it declares"};
       return outcome;
     }
@@ -100,16 +100,17 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
 
   outcome.string_table = true;
   const std::string what = "decode string table " + id_string;
-  ByteCursor cursor(*bytes);
+  const std::vector<std::uint8_t> bytes = view->to_vector();
+  ByteCursor cursor(bytes);
   const std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
   if (!table) {
     outcome.failure = Failure{what, table.error().to_string()};
   } else if (table->id != id) {
     outcome.failure = Failure{what, "the table names itself " + id_text(table->id)};
-  } else if (cursor.position() != bytes->size()) {
+  } else if (cursor.position() != bytes.size()) {
     outcome.failure =
         Failure{what, "decoding stopped at byte " + std::to_string(cursor.position()) + " of " +
-                          std::to_string(bytes->size())};
+                          std::to_string(bytes.size())};
   } else {
     outcome.entries = table->strings.size();
   }
@@ -132,7 +133,7 @@ int run(const ParsedArguments& args) {
   const std::expected<std::size_t, std::string> jobs = jobs_option(args);
   if (!jobs) return usage_error(kSyntax.name, jobs.error());
   const std::string& path = args.positionals()[0];
-  const std::optional<DatDatabase> archive = open_archive(path);
+  const std::optional<DatDatabase> archive = open_archive(path, kViewingOptions);
   if (!archive) return kExitArchiveError;
   const Result<ArchiveLayout> layout = check_layout(*archive);
   if (!layout) {

@@ -5,7 +5,8 @@
 // file comes back at exactly its entry's size, and a compressed one as the expansion of its stored
 // bytes, no larger than the size its payload declares. Crashes, leaks, out-of-bounds reads and
 // undefined behaviour are the sanitizers' to report; oversized allocations and slow inputs are
-// libFuzzer's (-malloc_limit_mb, -timeout). Opened mapped, the archive gives the same results.
+// libFuzzer's (-malloc_limit_mb, -timeout). Opened mapped, the archive gives the same results, and
+// so do the views of its files, mapped or not.
 
 #include <algorithm>
 #include <cerrno>
@@ -44,6 +45,13 @@ void check_fetch(const DatDatabase& database, const DatDatabase& mapped,
   const auto second = database.get_file(entry.id);
   require(outcome(first) == outcome(mapped.get_file(entry.id)),
           "a mapped archive fetches the same bytes or fails the same way");
+  for (const DatDatabase* handle : {&database, &mapped}) {
+    const auto view = handle->view_file(entry.id);
+    require(outcome(first) ==
+                (view ? outcome(view->to_vector()) : outcome(std::unexpected(view.error()))),
+            "a view holds the fetched bytes or fails the same way");
+    require(!view || view->size() == view->to_vector().size(), "a view's size is its bytes'");
+  }
   require(first.has_value() == second.has_value(),
           "a second fetch succeeds exactly when the first");
   if (!first) {

@@ -79,6 +79,24 @@ Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8
   return {};
 }
 
+Result<FileView> DatDatabase::view_file(std::uint32_t id) const {
+  FileView view;
+  const DatFileEntry* entry = find(id);
+  if (mapping_ && entry != nullptr && !entry->is_compressed()) {
+    const auto sliced = slice_block_chain_in_memory(mapping_->bytes(), header_.block_size,
+                                                    entry->offset, entry->size, view.slices_);
+    if (!sliced) return std::unexpected(sliced.error());
+    view.size_ = entry->size;
+    return view;
+  }
+  if (const auto fetched = get_file_into(id, view.owned_); !fetched) {
+    return std::unexpected(fetched.error());
+  }
+  if (!view.owned_.empty()) view.slices_.emplace_back(view.owned_);
+  view.size_ = view.owned_.size();
+  return view;
+}
+
 const DatFileEntry* DatDatabase::find(std::uint32_t id) const noexcept {
   const auto found = files_.find(id);
   return found == files_.end() ? nullptr : &found->second;

@@ -16,6 +16,7 @@
 #include "kelvane_dat/file_type/dat_kind.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
+#include "kelvane_dat/file_view.hpp"
 #include "kelvane_dat/mapped_file.hpp"
 
 namespace kelvane_dat {
@@ -95,6 +96,9 @@ class KELVANE_DAT_EXPORT DatDatabase {
   /// get_file into a caller's buffer, for callers that read many files: `out` is replaced by the
   /// file's bytes, reusing its capacity, and left empty on failure.
   [[nodiscard]] Result<void> get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const;
+  /// The file's bytes without a copy where the archive is mapped (see FileView): the bytes and the
+  /// errors of get_file, for callers that only look at them.
+  [[nodiscard]] Result<FileView> view_file(std::uint32_t id) const;
   /// The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
   /// bytes are not a string table. Bytes after the table are not looked at.
   [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;

@@ -1,6 +1,7 @@
 // read_block_chain reads ahead in windows; detail::read_block_chain_reference makes the reads the
 // format describes. These tests hold the fast walk to the reference's bytes and errors, on chosen
-// layouts and on thousands of random archives (the in-memory walk too, where the file is intact),
+// layouts and on thousands of random archives (the in-memory walk and its slicing form too, where
+// the file is intact),
 // and check that it keeps its system calls few.
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <numeric>
 #include <optional>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "detail/block_chain_reference.hpp"
@@ -229,6 +231,13 @@ TEST(FastChainWalk, AgreesWithTheReferenceOnRandomArchives) {
     if (!mapped) {
       EXPECT_TRUE(mapped_out.empty());
     }
+    std::vector<std::span<const std::uint8_t>> slices;
+    const auto sliced =
+        slice_block_chain_in_memory(c.image, c.block_size, c.offset, c.size, slices);
+    Bytes joined;
+    for (const auto slice : slices) joined.insert(joined.end(), slice.begin(), slice.end());
+    ASSERT_EQ(sliced ? outcome(joined) : outcome(std::unexpected(sliced.error())),
+              outcome(reference));
     // Where every bet can be read, the fast walk never needs more calls than blocks it visits
     // (chains longer than the file are walked the reference's way, keeping nothing).
     if (c.size <= c.image.size()) {
