@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
+#include "detail/chain_into_span.hpp"
 #include "detail/chain_walk.hpp"
 #include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/endian.hpp"
@@ -89,6 +91,20 @@ Result<void> read_block_chain_in_memory(std::span<const std::uint8_t> image,
       });
   if (!walked) out.clear();
   return walked;
+}
+
+Result<void> detail::read_block_chain_in_memory_to(std::span<const std::uint8_t> image,
+                                                   std::uint32_t block_size, std::uint32_t offset,
+                                                   std::uint32_t size,
+                                                   std::span<std::uint8_t> out) {
+  if (size > image.size()) {
+    return std::unexpected(oversized_chain_error(image, block_size, offset, size));
+  }
+  std::uint8_t* next = out.data();
+  return walk(image, block_size, offset, size, [&](std::span<const std::uint8_t> payload) {
+    std::memcpy(next, payload.data(), payload.size());
+    next += payload.size();
+  });
 }
 
 Result<void> slice_block_chain_in_memory(std::span<const std::uint8_t> image,

@@ -1,10 +1,13 @@
 #include "kelvane_dat/dat_database.hpp"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
+#include "detail/chain_into_span.hpp"
 #include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/decompress.hpp"
 
 namespace kelvane_dat {
@@ -77,6 +80,33 @@ Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8
   // The expanded length is not checked against anything: whatever the payload yields is the file.
   decompress_lrs_into(stored, out);
   return {};
+}
+
+Result<std::size_t> DatDatabase::get_file_to(std::uint32_t id, std::span<std::uint8_t> out) const {
+  const DatFileEntry* entry = find(id);
+  if (entry == nullptr) return std::unexpected(DatError::not_found(id));
+  auto too_small = [&](std::size_t size) {
+    return DatError::other("a buffer of " + std::to_string(out.size()) + " bytes cannot hold the " +
+                           std::to_string(size) + " bytes of file " + hex0x8(id));
+  };
+  if (entry->is_compressed()) {
+    // The expansion's length is known only once it is made.
+    std::vector<std::uint8_t> expanded;
+    if (const auto fetched = get_file_into(id, expanded); !fetched) {
+      return std::unexpected(fetched.error());
+    }
+    if (expanded.size() > out.size()) return std::unexpected(too_small(expanded.size()));
+    std::copy(expanded.begin(), expanded.end(), out.begin());
+    return expanded.size();
+  }
+  if (entry->size > out.size()) return std::unexpected(too_small(entry->size));
+  const auto read =
+      mapping_ ? detail::read_block_chain_in_memory_to(mapping_->bytes(), header_.block_size,
+                                                       entry->offset, entry->size, out)
+               : detail::read_block_chain_to(reader(), chain_geometry(), entry->offset, entry->size,
+                                             out);
+  if (!read) return std::unexpected(read.error());
+  return entry->size;
 }
 
 Result<FileView> DatDatabase::view_file(std::uint32_t id) const {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -96,6 +97,13 @@ class KELVANE_DAT_EXPORT DatDatabase {
   /// get_file into a caller's buffer, for callers that read many files: `out` is replaced by the
   /// file's bytes, reusing its capacity, and left empty on failure.
   [[nodiscard]] Result<void> get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const;
+  /// get_file into caller memory that is not a vector (another language's byte buffer): the file's
+  /// bytes are written from the start of `out`, and their count returned. Besides get_file's
+  /// errors, Other when `out` is shorter than the file: for a file stored uncompressed, whose
+  /// length the directory gives, before anything is read. What `out` holds after a failure is
+  /// unspecified.
+  [[nodiscard]] Result<std::size_t> get_file_to(std::uint32_t id,
+                                                std::span<std::uint8_t> out) const;
   /// The file's bytes without a copy where the archive is mapped (see FileView): the bytes and the
   /// errors of get_file, for callers that only look at them.
   [[nodiscard]] Result<FileView> view_file(std::uint32_t id) const;

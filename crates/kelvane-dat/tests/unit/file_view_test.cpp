@@ -72,14 +72,22 @@ class FileViewOfArchive : public testing::TestWithParam<bool> {
   std::optional<DatDatabase> other_;
 };
 
-TEST_P(FileViewOfArchive, HoldsTheBytesAndErrorsOfGetFile) {
+TEST_P(FileViewOfArchive, ViewsAndCallerMemoryHoldTheBytesAndErrorsOfGetFile) {
   for (const std::uint32_t id :
        {kScattered, kContiguous, kOneBlock, kEmpty, kCompressed, kOffTheFile, kMissing}) {
     SCOPED_TRACE(testing::Message() << "file " << id);
     const auto view = database_->view_file(id);
     const Result<Bytes> viewed =
         view ? Result<Bytes>(view->to_vector()) : std::unexpected(view.error());
-    EXPECT_EQ(outcome(viewed), outcome(database_->get_file(id)));
+    const Result<Bytes> fetched = database_->get_file(id);
+    EXPECT_EQ(outcome(viewed), outcome(fetched));
+    Bytes memory(6000, 0xEE);
+    const Result<std::size_t> filled = database_->get_file_to(id, memory);
+    const Result<Bytes> in_memory =
+        filled ? Result<Bytes>(
+                     Bytes(memory.begin(), memory.begin() + static_cast<std::ptrdiff_t>(*filled)))
+               : std::unexpected(filled.error());
+    EXPECT_EQ(outcome(in_memory), outcome(fetched));
     if (!view) continue;
     EXPECT_EQ(view->size(), viewed->size());
     std::size_t sliced = 0;
@@ -131,6 +139,28 @@ TEST_P(FileViewOfArchive, ComparesBytesWhateverTheSlicing) {
   EXPECT_FALSE(*scattered == *contiguous) << "same length, different bytes";
   EXPECT_FALSE(*scattered == *compressed) << "different lengths";
   EXPECT_EQ(*empty, FileView{});
+}
+
+TEST_P(FileViewOfArchive, CallerMemoryTooShortIsAnError) {
+  struct Case {
+    std::uint32_t id;
+    std::size_t room;
+    const char* error;
+  };
+  for (const Case c : {
+           Case{
+               kContiguous, 4999,
+               "Other error: a buffer of 4999 bytes cannot hold the 5000 bytes of file 0x00000011"},
+           Case{kCompressed, 10,
+                "Other error: a buffer of 10 bytes cannot hold the 3000 bytes of file 0x00000014"},
+           Case{kMissing, 0, "File ID 00000016 not found in provider"},
+       }) {
+    SCOPED_TRACE(testing::Message() << "file " << c.id);
+    Bytes memory(c.room);
+    const Result<std::size_t> filled = database_->get_file_to(c.id, memory);
+    ASSERT_FALSE(filled.has_value());
+    EXPECT_EQ(filled.error().to_string(), c.error);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Handles, FileViewOfArchive, testing::Bool(),
