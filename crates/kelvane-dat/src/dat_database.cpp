@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "detail/chain_into_span.hpp"
+#include "detail/chain_walk.hpp"
 #include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/debug_format.hpp"
@@ -112,7 +113,15 @@ Result<std::size_t> DatDatabase::get_file_to(std::uint32_t id, std::span<std::ui
 Result<FileView> DatDatabase::view_file(std::uint32_t id) const {
   FileView view;
   const DatFileEntry* entry = find(id);
-  if (mapping_ && entry != nullptr && !entry->is_compressed()) {
+  // A slice per block costs a span's bytes per block: blocks with less payload than that are
+  // copied instead, which keeps a view within the file's length in memory whatever the chain.
+  constexpr std::uint32_t kSliceBytes = sizeof(FileView::Slice);
+  if (mapping_ && entry != nullptr && !entry->is_compressed() &&
+      header_.block_size >= detail::kPointerSize + kSliceBytes) {
+    // A chain has at most this many blocks (the last may hold all that is left); a size beyond
+    // the file fails without a walk.
+    const std::uint32_t per_block = header_.block_size - detail::kPointerSize;
+    if (entry->size <= mapping_->bytes().size()) view.slices_.reserve(entry->size / per_block + 1);
     const auto sliced = slice_block_chain_in_memory(mapping_->bytes(), header_.block_size,
                                                     entry->offset, entry->size, view.slices_);
     if (!sliced) return std::unexpected(sliced.error());
