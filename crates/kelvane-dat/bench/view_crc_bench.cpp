@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "bench_data.hpp"
+#include "detail/file_descriptor.hpp"
 #include "figures.hpp"
 #include "kelvane_dat/dat_database.hpp"
-#include "kelvane_dat/file_descriptor.hpp"
 
 namespace kelvane_dat::bench {
 

@@ -1,4 +1,4 @@
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -10,8 +10,8 @@
 
 #include "detail/chain_into_span.hpp"
 #include "detail/chain_walk.hpp"
-#include "kelvane_dat/debug_format.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/debug_format.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 

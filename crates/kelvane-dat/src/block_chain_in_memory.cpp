@@ -6,10 +6,10 @@
 #include <cstring>
 #include <limits>
 
+#include "detail/block_chain.hpp"
 #include "detail/chain_into_span.hpp"
 #include "detail/chain_walk.hpp"
-#include "kelvane_dat/block_chain.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
 #include "kelvane_dat/error.hpp"
 
 namespace kelvane_dat::detail {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "detail/decompress_reference.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/endian.hpp"
 #include "support/lrs_encoder.hpp"
 
 namespace kelvane_dat {

@@ -13,9 +13,9 @@
 #include <span>
 #include <vector>
 
+#include "detail/block_chain.hpp"
 #include "detail/block_chain_reference.hpp"
 #include "detail/chain_into_span.hpp"
-#include "kelvane_dat/block_chain.hpp"
 #include "support/archive_builder.hpp"
 #include "support/memory_source.hpp"
 
