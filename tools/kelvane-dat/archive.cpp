@@ -40,7 +40,7 @@ std::optional<std::string> header_diagnosis(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::optional<DatDatabase> open_archive(const std::string& path) {
+std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options) {
   const std::filesystem::path native = kelvane_platform::path_from_utf8(path);
   std::error_code ignored;
   const std::filesystem::file_status status = std::filesystem::status(native, ignored);
@@ -54,7 +54,7 @@ std::optional<DatDatabase> open_archive(const std::string& path) {
     report_error(path, "is a directory");
     return std::nullopt;
   }
-  Result<DatDatabase> archive = DatDatabase::open(native);
+  Result<DatDatabase> archive = DatDatabase::open(native, options);
   if (!archive) {
     if (const std::optional<std::string> reason = header_diagnosis(native)) {
       report_error(path, *reason);

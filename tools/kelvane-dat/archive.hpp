@@ -23,7 +23,12 @@ namespace kelvane_dat::cli {
 // "PATH: archives must be seekable files" (standard input, a pipe), "PATH: not an archive
 // (marker ...)", "PATH: truncated: the header says N bytes, the file has M", or else
 // "open PATH: <error>".
-std::optional<DatDatabase> open_archive(const std::string& path);
+std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options = {});
+
+// How the commands that only compare or check bytes open an archive: mapped, so that they look at
+// the files where they lie (DatDatabase::view_file) instead of copying each one. The tool reads
+// archives nothing rewrites meanwhile; one truncated under it ends the tool with SIGBUS.
+inline constexpr OpenOptions kViewingOptions{.mapped = true};
 
 // Reports a failed fetch of file `id`: "0x12345678: no such file in the archive" for an id the
 // directory lacks, "read ID: <error>" otherwise.

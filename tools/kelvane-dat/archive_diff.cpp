@@ -43,7 +43,8 @@ Outcome quick_compare(const DiffSide& old_side, const DiffSide& new_side, std::u
   return {std::move(change), std::nullopt};
 }
 
-using SharedBytes = std::shared_ptr<const Result<Bytes>>;
+// A view, not a copy: diff only compares bytes, and decodes the few string tables that changed.
+using SharedBytes = std::shared_ptr<const Result<FileView>>;
 
 std::optional<ChainKey> chain_key(const DatDatabase& archive, std::uint32_t id) {
   const DatFileEntry* entry = archive.find(id);
@@ -74,7 +75,7 @@ class SideReader {
     const auto found = pending_.find(*key);
     if (!found->second.bytes) {
       found->second.bytes =
-          std::make_shared<const Result<Bytes>>(side_.archive.get_file_checked(id));
+          std::make_shared<const Result<FileView>>(side_.archive.view_file_checked(id));
     }
     SharedBytes bytes = found->second.bytes;
     if (--found->second.reads_left == 0) pending_.erase(found);
@@ -105,11 +106,13 @@ struct TableChanges {
   std::string failure;
 };
 
-TableChanges compare_tables(const DiffSide& old_side, const Bytes& old_bytes,
-                            const DiffSide& new_side, const Bytes& new_bytes) {
+TableChanges compare_tables(const DiffSide& old_side, const FileView& old_view,
+                            const DiffSide& new_side, const FileView& new_view) {
   TableChanges changes;
-  const std::expected<StringTable, std::string> old_table = decode_string_table(old_bytes);
-  const std::expected<StringTable, std::string> new_table = decode_string_table(new_bytes);
+  const std::expected<StringTable, std::string> old_table =
+      decode_string_table(old_view.to_vector());
+  const std::expected<StringTable, std::string> new_table =
+      decode_string_table(new_view.to_vector());
   if (!old_table) {
     changes.undecodable = &old_side;
     changes.failure = old_table.error();

@@ -113,9 +113,9 @@ std::string summary(const std::vector<FileChange>& files) {
 int run(const DiffOptions& options) {
   const std::string& old_path = options.old_archive;
   const std::string& new_path = options.new_archive;
-  const std::optional<DatDatabase> old_archive = open_archive(old_path);
+  const std::optional<DatDatabase> old_archive = open_archive(old_path, kViewingOptions);
   if (!old_archive) return kExitTrouble;
-  const std::optional<DatDatabase> new_archive = open_archive(new_path);
+  const std::optional<DatDatabase> new_archive = open_archive(new_path, kViewingOptions);
   if (!new_archive) return kExitTrouble;
   // The quick check reads no file, so shared blocks cannot multiply its work.
   if (!options.quick && (!layout_allows_reading(*old_archive, old_path, options.allow_overlap) ||

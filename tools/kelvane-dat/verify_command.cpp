@@ -56,17 +56,17 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   FileOutcome outcome;
   const std::string id_string = id_text(id);
   // The checked fetch fails a compressed payload that yields less than it declares.
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(id);
-  if (!bytes) {
-    outcome.failure = Failure{"read " + id_string, error_text(bytes.error())};
+  const Result<FileView> view = archive.view_file_checked(id);
+  if (!view) {
+    outcome.failure = Failure{"read " + id_string, error_text(view.error())};
     return outcome;
   }
-  outcome.bytes = bytes->size();
+  outcome.bytes = view->size();
   if (archive.file_type(id) != DatFileType::StringTable) return outcome;
 
   outcome.string_table = true;
   const std::string what = "decode string table " + id_string;
-  const std::expected<StringTable, std::string> table = decode_string_table(*bytes);
+  const std::expected<StringTable, std::string> table = decode_string_table(view->to_vector());
   if (!table) {
     outcome.failure = Failure{what, table.error()};
   } else if (table->id != id) {
@@ -91,7 +91,7 @@ std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const Archive
 
 int run(const VerifyOptions& options) {
   const std::string& path = options.archive;
-  const std::optional<DatDatabase> archive = open_archive(path);
+  const std::optional<DatDatabase> archive = open_archive(path, kViewingOptions);
   if (!archive) return kExitArchiveError;
   const Result<ArchiveLayout> layout = check_layout(*archive);
   if (!layout) {

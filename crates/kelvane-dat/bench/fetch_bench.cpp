@@ -241,11 +241,11 @@ void register_fetch_benchmarks() {
     benchmark::RegisterBenchmark(mapped_floor.c_str(), memcpy_per_file_from_mapping, layout)
         ->Iterations(2)
         ->Unit(benchmark::kMillisecond);
-    figure("get_file", fast, floor, "one pread per file", Goal{.ratio_at_least = 0.8});
+    figure("get_file", fast, floor, "one pread per file", Goal{.ratio_at_least = 0.85});
     figure("get_file_into, reused buffer", into, floor, "one pread per file");
     figure("one pread per file", floor, baseline, "read(), 1 MiB buffer");
     figure("mapped, get_file_into, reused buffer", mapped, baseline, "read(), 1 MiB buffer",
-           Goal{.ratio_at_least = 0.6});
+           Goal{.ratio_at_least = 0.85});
     figure("mapped, get_file_into, reused buffer", mapped, mapped_floor,
            "one memcpy per file, mapped");
     figure("one memcpy per file, mapped", mapped_floor, baseline, "read(), 1 MiB buffer");

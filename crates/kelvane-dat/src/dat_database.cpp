@@ -1,9 +1,13 @@
 #include "kelvane_dat/dat_database.hpp"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "detail/block_chain.hpp"
+#include "detail/chain_into_span.hpp"
+#include "detail/chain_walk.hpp"
+#include "detail/debug_format.hpp"
 #include "detail/directory_walk.hpp"
 #include "detail/file_descriptor.hpp"
 #include "detail/mapped_file.hpp"
@@ -117,6 +121,69 @@ Result<void> DatDatabase::fetch_into(std::uint32_t id, std::vector<std::uint8_t>
         " of the " + std::to_string(declared) + " bytes it declares"));
   }
   return {};
+}
+
+Result<std::size_t> DatDatabase::get_file_to(std::uint32_t id, std::span<std::uint8_t> out) const {
+  const DatFileEntry* entry = find(id);
+  if (entry == nullptr) return std::unexpected(DatError::not_found(id));
+  auto too_small = [&](std::size_t size) {
+    return DatError::other("a buffer of " + std::to_string(out.size()) + " bytes cannot hold the " +
+                           std::to_string(size) + " bytes of file " + hex0x8(id));
+  };
+  if (entry->is_compressed()) {
+    // The expansion's length is known only once it is made.
+    std::vector<std::uint8_t> expanded;
+    if (const auto fetched = get_file_into(id, expanded); !fetched) {
+      return std::unexpected(fetched.error());
+    }
+    if (expanded.size() > out.size()) return std::unexpected(too_small(expanded.size()));
+    std::copy(expanded.begin(), expanded.end(), out.begin());
+    return expanded.size();
+  }
+  if (entry->size > out.size()) return std::unexpected(too_small(entry->size));
+  const auto read =
+      archive_->mapping
+          ? detail::read_block_chain_in_memory_to(archive_->mapping->bytes(),
+                                                  archive_->geometry.block_size, entry->offset,
+                                                  entry->size, out)
+          : detail::read_block_chain_to(PositionedReader(archive_->file), archive_->geometry,
+                                        entry->offset, entry->size, out);
+  if (!read) return std::unexpected(read.error());
+  return entry->size;
+}
+
+Result<FileView> DatDatabase::view_file(std::uint32_t id) const { return view_into(id, false); }
+
+Result<FileView> DatDatabase::view_file_checked(std::uint32_t id) const {
+  return view_into(id, true);
+}
+
+Result<FileView> DatDatabase::view_into(std::uint32_t id, bool checked) const {
+  FileView view;
+  const DatFileEntry* entry = find(id);
+  // A slice per block costs a span's bytes per block: blocks with less payload than that are
+  // copied instead, which keeps a view within the file's length in memory whatever the chain.
+  constexpr std::uint32_t kSliceBytes = sizeof(FileView::Slice);
+  const std::optional<MappedFile>& mapping = archive_->mapping;
+  const std::uint32_t block_size = archive_->geometry.block_size;
+  if (mapping && entry != nullptr && !entry->is_compressed() &&
+      block_size >= detail::kPointerSize + kSliceBytes) {
+    // A chain has at most this many blocks (the last may hold all that is left); a size beyond
+    // the file fails without a walk.
+    const std::uint32_t per_block = block_size - detail::kPointerSize;
+    if (entry->size <= mapping->bytes().size()) view.slices_.reserve(entry->size / per_block + 1);
+    const auto sliced = slice_block_chain_in_memory(mapping->bytes(), block_size, entry->offset,
+                                                    entry->size, view.slices_);
+    if (!sliced) return std::unexpected(sliced.error());
+    view.size_ = entry->size;
+    return view;
+  }
+  if (const auto fetched = fetch_into(id, view.owned_, checked); !fetched) {
+    return std::unexpected(fetched.error());
+  }
+  if (!view.owned_.empty()) view.slices_.emplace_back(view.owned_);
+  view.size_ = view.owned_.size();
+  return view;
 }
 
 const DatFileEntry* DatDatabase::find(std::uint32_t id) const noexcept {

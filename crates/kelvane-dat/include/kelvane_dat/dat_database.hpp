@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "kelvane_dat/file_type/dat_kind.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
+#include "kelvane_dat/file_view.hpp"
 
 namespace kelvane_dat {
 
@@ -108,6 +110,19 @@ class KELVANE_DAT_EXPORT DatDatabase {
   /// get_file_checked into a caller's buffer, as get_file_into: left empty on failure.
   [[nodiscard]] Result<void> get_file_checked_into(std::uint32_t id,
                                                    std::vector<std::uint8_t>& out) const;
+  /// get_file into caller memory that is not a vector (another language's byte buffer): the file's
+  /// bytes are written from the start of `out`, and their count returned. Besides get_file's
+  /// errors, Other when `out` is shorter than the file: for a file stored uncompressed, whose
+  /// length the directory gives, before anything is read. What `out` holds after a failure is
+  /// unspecified.
+  [[nodiscard]] Result<std::size_t> get_file_to(std::uint32_t id,
+                                                std::span<std::uint8_t> out) const;
+  /// The file's bytes without a copy where the archive is mapped (see FileView): the bytes and the
+  /// errors of get_file, for callers that only look at them.
+  [[nodiscard]] Result<FileView> view_file(std::uint32_t id) const;
+  /// view_file with get_file_checked's check: a compressed payload that expands short of its
+  /// declared size is Corruption instead of a view of the bytes expanded before the damage.
+  [[nodiscard]] Result<FileView> view_file_checked(std::uint32_t id) const;
   /// The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
   /// bytes are not a string table. Bytes after the table are not looked at.
   [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;
@@ -126,6 +141,8 @@ class KELVANE_DAT_EXPORT DatDatabase {
 
   // get_file_into and get_file_checked_into: one fetch, with or without the check of the expansion.
   Result<void> fetch_into(std::uint32_t id, std::vector<std::uint8_t>& out, bool checked) const;
+  // view_file and view_file_checked.
+  Result<FileView> view_into(std::uint32_t id, bool checked) const;
 
   DatHeader header_;
   std::unordered_map<std::uint32_t, DatFileEntry> files_;

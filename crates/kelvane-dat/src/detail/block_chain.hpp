@@ -95,4 +95,11 @@ struct ChainGeometry {
                                                       std::uint32_t offset, std::uint32_t size,
                                                       std::vector<std::uint8_t>& out);
 
+/// The in-memory walk without the copy: `slices` is replaced by the chain's payloads where they lie
+/// in `image`, in order, and left empty on failure. The same errors as read_block_chain_in_memory,
+/// and the concatenated slices are its bytes.
+[[nodiscard]] Result<void> slice_block_chain_in_memory(
+    std::span<const std::uint8_t> image, std::uint32_t block_size, std::uint32_t offset,
+    std::uint32_t size, std::vector<std::span<const std::uint8_t>>& slices);
+
 }  // namespace kelvane_dat
