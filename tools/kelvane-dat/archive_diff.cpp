@@ -15,7 +15,6 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 
 // What comparing one id gave: a change, a failure, or (unchanged) neither.
 struct Outcome {
