@@ -7,6 +7,7 @@
 /// reader view, the file layer, text helpers) have headers of their own and are not included here.
 
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/compress.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"

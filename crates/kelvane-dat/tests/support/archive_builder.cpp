@@ -6,7 +6,7 @@
 #include <numeric>
 #include <random>
 
-#include "support/lrs_encoder.hpp"
+#include "kelvane_dat/compress.hpp"
 
 namespace kelvane_dat::test_support {
 
@@ -153,7 +153,7 @@ DatFileEntry ArchiveBuilder::store_file(std::uint32_t id, std::span<const std::u
   entry.timestamp = options.timestamp;
   entry.version = options.version;
   if (options.compressed) {
-    const auto payload = compress_lrs(data);
+    const auto payload = compress_lrs(data).value();
     entry.size = checked_offset(payload.size());
     entry.offset = store_chain(payload, options.layout);
   } else {
