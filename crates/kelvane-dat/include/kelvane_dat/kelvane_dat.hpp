@@ -1,11 +1,13 @@
 #pragma once
 
 /// \file
-/// Everything a program needs to read archives, for programs that would rather include one header:
-/// the archive handle and its records, the errors, file types and string tables, the record readers
-/// and the version. Helpers the library uses internally (endian loads, the chain walk and its
-/// reader view, the file layer, text helpers) have headers of their own and are not included here.
+/// Everything a program needs to read and write archives, for programs that would rather include
+/// one header: the archive handle and its records, the writers, the errors, file types and string
+/// tables, the record readers and the version. Helpers the library uses internally (endian loads,
+/// the chain walk and its reader view, the file layer, text helpers) have headers of their own and
+/// are not included here.
 
+#include "kelvane_dat/archive_writer.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/compress.hpp"
 #include "kelvane_dat/dat_database.hpp"
