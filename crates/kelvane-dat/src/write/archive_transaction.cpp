@@ -92,9 +92,9 @@ Result<ArchiveTransaction> open_transaction_on(const std::filesystem::path& path
   }
   const DatHeader& header = archive->header();
   if (header.block_size < ArchiveWriter::kMinBlockSize) {
-    return std::unexpected(DatError::other(
-        "block size " + std::to_string(header.block_size) +
-        " is below the smallest this writer uses, " + std::to_string(ArchiveWriter::kMinBlockSize)));
+    return std::unexpected(DatError::other("block size " + std::to_string(header.block_size) +
+                                           " is below the smallest this writer uses, " +
+                                           std::to_string(ArchiveWriter::kMinBlockSize)));
   }
   auto length = file->size();
   if (!length) return std::unexpected(length.error());
@@ -196,7 +196,8 @@ Result<void> ArchiveTransaction::State::commit() {
   std::vector<OldChain> old_chains;
   for (auto& [id, change] : staged) {
     if (!change) {
-      if (const auto removed = tree.remove(id)) old_chains.push_back({removed->offset, removed->size});
+      if (const auto removed = tree.remove(id))
+        old_chains.push_back({removed->offset, removed->size});
       continue;
     }
     auto offset = allocator.store_chain(change->stored);
@@ -210,7 +211,8 @@ Result<void> ArchiveTransaction::State::commit() {
   if (!root) return std::unexpected(root.error());
 
   std::vector<std::uint32_t> old_nodes = tree.released();
-  if (replaced_directory) old_nodes.insert(old_nodes.end(), replaced_directory->begin(), replaced_directory->end());
+  if (replaced_directory)
+    old_nodes.insert(old_nodes.end(), replaced_directory->begin(), replaced_directory->end());
   std::sort(old_nodes.begin(), old_nodes.end());
   old_nodes.erase(std::unique(old_nodes.begin(), old_nodes.end()), old_nodes.end());
   for (const std::uint32_t node : old_nodes) old_chains.push_back({node, DatDatabase::kNodeSize});

@@ -37,8 +37,8 @@ class CrashFile final : public detail::ArchiveFile {
   };
 
   // The file starts as `bytes`, durable; operation number `crash_at` (from 1) fails.
-  static std::shared_ptr<Disk> make_disk(Bytes bytes,
-                                         std::size_t crash_at = std::numeric_limits<std::size_t>::max());
+  static std::shared_ptr<Disk> make_disk(
+      Bytes bytes, std::size_t crash_at = std::numeric_limits<std::size_t>::max());
   explicit CrashFile(std::shared_ptr<Disk> disk) : disk_(std::move(disk)) {}
 
   std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,

@@ -136,7 +136,8 @@ TEST(ArchiveTransaction, RefusesOverlappingChainsWithTheLayoutMessage) {
   const auto txn = ArchiveTransaction::open(file.path());
   ASSERT_FALSE(txn.has_value());
   EXPECT_EQ(txn.error().to_string(),
-            "Corruption detected: file 0x00000002 and file 0x00000001 both claim 256 bytes at 0x00000200");
+            "Corruption detected: file 0x00000002 and file 0x00000001 both claim 256 bytes at "
+            "0x00000200");
 }
 
 // Archives from elsewhere: a free list that runs into a file, and a directory that is no B-tree
@@ -162,8 +163,8 @@ TEST(ArchiveTransaction, RebuildsABrokenFreeListAndAForeignDirectory) {
   EXPECT_TRUE(txn.rebuilds_directory());
   ASSERT_TRUE(txn.put(7, content(500, 7)).has_value());
   ASSERT_TRUE(txn.commit().has_value());
-  const Contents expected = {{5, content(300, 3)}, {7, content(500, 7)}, {10, content(300, 1)},
-                             {20, content(300, 2)}};
+  const Contents expected = {
+      {5, content(300, 3)}, {7, content(500, 7)}, {10, content(300, 1)}, {20, content(300, 2)}};
   EXPECT_EQ(contents_of(file.path()), expected);
 }
 
