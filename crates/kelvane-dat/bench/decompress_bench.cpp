@@ -191,8 +191,8 @@ void register_decompress_benchmarks() {
 #ifdef KELVANE_BENCH_HAVE_ZLIB
   benchmark::RegisterBenchmark("compress/english/zlib_level6", deflate_zlib, Text::English);
   add_figure({"compress_lrs, English-like text", "compress/english/compress_lrs",
-              "compress/english/zlib_level6", "zlib level 6", kBytesPerSecond,
-              Unit::BytesPerSecond, Goal{.ratio_at_least = 2.0}});
+              "compress/english/zlib_level6", "zlib level 6", kBytesPerSecond, Unit::BytesPerSecond,
+              Goal{.ratio_at_least = 2.0}});
 #endif
 }
 
