@@ -7,6 +7,7 @@
 /// the chain walk and its reader view, the file layer, text helpers) have headers of their own and
 /// are not included here.
 
+#include "kelvane_dat/archive_transaction.hpp"
 #include "kelvane_dat/archive_writer.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/compress.hpp"
