@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "kelvane_platform/command_line.hpp"
 #include "report.hpp"

@@ -14,7 +14,7 @@
 
 #include "archive.hpp"
 #include "chain_groups.hpp"
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 #include "kelvane_platform/command_line.hpp"
 #include "output_directory.hpp"
 #include "parallel_work.hpp"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive.hpp"
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 #include "report.hpp"
 #include "text_format.hpp"
 

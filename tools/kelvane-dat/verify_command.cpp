@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "archive.hpp"
+#include "detail/endian.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "parallel_work.hpp"

@@ -238,12 +238,12 @@ const std::filesystem::path& sample_archive(unsigned scale) {
 }
 
 void warm_page_cache(const std::filesystem::path& path) {
-  const auto file = FileDescriptor::open_read_only(path);
+  auto file = FileDescriptor::open_read_only(path);
   if (!file) fail("cannot open " + path.string());
   read_front_to_back(*file);
 }
 
-std::uint64_t read_front_to_back(const FileDescriptor& file) {
+std::uint64_t read_front_to_back(FileDescriptor& file) {
   static thread_local std::vector<char> buffer(std::size_t{1} << 20);
   if (!file.seek(0)) return 0;
   std::uint64_t total = 0;

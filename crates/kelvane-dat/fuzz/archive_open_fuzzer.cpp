@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "detail/endian.hpp"
 #include "fuzz_check.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/decompress.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "memory_file.hpp"
 
 namespace {

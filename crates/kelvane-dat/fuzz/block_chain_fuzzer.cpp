@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "detail/block_chain.hpp"
 #include "detail/block_chain_reference.hpp"
+#include "detail/endian.hpp"
 #include "fuzz_check.hpp"
-#include "kelvane_dat/block_chain.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace {
 

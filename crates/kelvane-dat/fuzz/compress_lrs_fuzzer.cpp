@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "detail/endian.hpp"
 #include "fuzz_check.hpp"
 #include "kelvane_dat/compress.hpp"
 #include "kelvane_dat/decompress.hpp"
-#include "kelvane_dat/endian.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using kelvane_dat::fuzz::require;

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "commands.hpp"
+#include "detail/debug_format.hpp"
 #include "fuzz_check.hpp"
 #include "kelvane_dat/dat_database.hpp"
-#include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "memory_file.hpp"
 #include "report.hpp"

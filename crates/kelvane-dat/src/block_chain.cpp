@@ -1,4 +1,4 @@
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -8,8 +8,8 @@
 #include <string>
 
 #include "detail/chain_walk.hpp"
-#include "kelvane_dat/debug_format.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/debug_format.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 

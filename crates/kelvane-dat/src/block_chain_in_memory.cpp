@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <limits>
 
+#include "detail/block_chain.hpp"
 #include "detail/chain_walk.hpp"
-#include "kelvane_dat/block_chain.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 

@@ -3,18 +3,33 @@
 #include <algorithm>
 #include <utility>
 
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
+#include "detail/directory_walk.hpp"
+#include "detail/file_descriptor.hpp"
+#include "detail/mapped_file.hpp"
+#include "detail/open_archive.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/decompress.hpp"
 
 namespace kelvane_dat {
 
-DatDatabase::DatDatabase(DatHeader header_value, FileDescriptor file, std::uint64_t file_length,
-                         std::optional<MappedFile> mapping)
-    : header_(header_value),
-      file_(std::move(file)),
-      file_length_(file_length),
-      mapping_(std::move(mapping)) {}
+namespace detail {
+
+Result<void> OpenArchive::read_chain_into(std::uint32_t offset, std::uint32_t size,
+                                          std::vector<std::uint8_t>& out) const {
+  if (mapping)
+    return read_block_chain_in_memory(mapping->bytes(), geometry.block_size, offset, size, out);
+  return read_block_chain_into(PositionedReader(file), geometry, offset, size, out);
+}
+
+}  // namespace detail
+
+DatDatabase::DatDatabase(DatHeader header_value, std::unique_ptr<detail::OpenArchive> archive)
+    : header_(header_value), archive_(std::move(archive)) {}
+
+DatDatabase::DatDatabase(DatDatabase&&) noexcept = default;
+DatDatabase& DatDatabase::operator=(DatDatabase&&) noexcept = default;
+DatDatabase::~DatDatabase() = default;
 
 Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path, OpenOptions options) {
   auto file = FileDescriptor::open_read_only(path);
@@ -38,25 +53,21 @@ Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path, OpenOpt
     mapping = std::move(*mapped);
   }
 
-  DatDatabase database(*header, std::move(*file), *length, std::move(mapping));
-  if (const auto walked = database.read_directory(); !walked) {
-    return std::unexpected(walked.error());
-  }
+  auto archive = std::make_unique<detail::OpenArchive>(
+      std::move(*file), ChainGeometry{header->block_size, *length}, std::move(mapping));
+  const auto entries = detail::walk_directory(*archive, header->root_offset);
+  if (!entries) return std::unexpected(entries.error());
+  DatDatabase database(*header, std::move(archive));
+  // In walk order, so where an id repeats the entry met last wins; the map is sized once.
+  database.files_.reserve(entries->size());
+  for (const DatFileEntry& entry : *entries) database.files_.insert_or_assign(entry.id, entry);
   return database;
-}
-
-Result<void> DatDatabase::read_file_data_into(std::uint32_t offset, std::uint32_t size,
-                                              std::vector<std::uint8_t>& out) const {
-  if (mapping_) {
-    return read_block_chain_in_memory(mapping_->bytes(), header_.block_size, offset, size, out);
-  }
-  return read_block_chain_into(reader(), chain_geometry(), offset, size, out);
 }
 
 Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offset,
                                                               std::uint32_t size) const {
   std::vector<std::uint8_t> out;
-  if (const auto read = read_file_data_into(offset, size, out); !read) {
+  if (const auto read = archive_->read_chain_into(offset, size, out); !read) {
     return std::unexpected(read.error());
   }
   return out;
@@ -68,9 +79,9 @@ Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8
     out.clear();
     return std::unexpected(DatError::not_found(id));
   }
-  if (!entry->is_compressed()) return read_file_data_into(entry->offset, entry->size, out);
+  if (!entry->is_compressed()) return archive_->read_chain_into(entry->offset, entry->size, out);
   std::vector<std::uint8_t> stored;
-  if (const auto read = read_file_data_into(entry->offset, entry->size, stored); !read) {
+  if (const auto read = archive_->read_chain_into(entry->offset, entry->size, stored); !read) {
     out.clear();
     return read;
   }

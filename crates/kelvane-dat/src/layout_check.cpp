@@ -9,9 +9,10 @@
 #include <span>
 
 #include "detail/chain_walk.hpp"
+#include "detail/dat_database_internals.hpp"
+#include "detail/debug_format.hpp"
+#include "detail/endian.hpp"
 #include "detail/layout_claims.hpp"
-#include "kelvane_dat/debug_format.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat {
 
@@ -127,7 +128,8 @@ class PointerReader {
 class LayoutWalk {
  public:
   explicit LayoutWalk(const DatDatabase& archive)
-      : geometry_(archive.chain_geometry()), pointers_(archive.reader(), geometry_.file_length) {
+      : geometry_(detail::DatDatabaseInternals::chain_geometry(archive)),
+        pointers_(detail::DatDatabaseInternals::reader(archive), geometry_.file_length) {
     claims_.claim(0, std::min(kHeaderEnd, geometry_.file_length), LayoutOwner{});
   }
 
@@ -209,7 +211,7 @@ namespace detail {
 Result<std::pair<ArchiveLayout, std::vector<ClaimedRange>>> check_layout_with_claims(
     const DatDatabase& archive) {
   LayoutWalk walk(archive);
-  for (const std::uint32_t node : archive.directory_nodes()) {
+  for (const std::uint32_t node : detail::DatDatabaseInternals::directory_nodes(archive)) {
     const auto walked =
         walk.walk({LayoutOwner::Kind::DirectoryNode, node}, node, DatDatabase::kNodeSize);
     if (!walked) return std::unexpected(walked.error());

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "detail/dat_database_internals.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "tool_fixture.hpp"
 
@@ -29,7 +30,9 @@ TEST(ToolInfo, ShowsHeaderKindAndFilesPerType) {
   for (const auto& [id, entry] : archive.entries) {
     file_bytes += entry.size + 4 * ((entry.size + 1019) / 1020);
   }
-  const std::uint64_t nodes = DatDatabase::open(archive.path()).value().directory_nodes().size();
+  const std::uint64_t nodes =
+      detail::DatDatabaseInternals::directory_nodes(DatDatabase::open(archive.path()).value())
+          .size();
   const std::uint64_t directory_bytes = nodes * (1716 + 2 * 4);
   const std::uint64_t unclaimed = h.file_size - 0x190 - file_bytes - directory_bytes;
   const std::string expected =

@@ -18,6 +18,7 @@ namespace kelvane_dat {
 
 namespace detail {
 class ArchiveFile;
+struct TransactionState;
 }  // namespace detail
 
 /// A set of changes to an existing archive: put() and remove() collect them, commit() makes them
@@ -80,14 +81,14 @@ class KELVANE_DAT_EXPORT ArchiveTransaction {
   bool rebuilds_directory() const noexcept;
 
  private:
-  struct State;
-  explicit ArchiveTransaction(std::unique_ptr<State> state);
+  // Outside the class, so that a shared library exports none of its members.
+  explicit ArchiveTransaction(std::unique_ptr<detail::TransactionState> state);
   /// open() over another file layer than the system's (the crash tests'), whose bytes are those of
   /// the archive at `path`.
   friend Result<ArchiveTransaction> open_transaction_on(const std::filesystem::path& path,
                                                         std::unique_ptr<detail::ArchiveFile> file);
 
-  std::unique_ptr<State> state_;
+  std::unique_ptr<detail::TransactionState> state_;
 };
 
 }  // namespace kelvane_dat

@@ -3,9 +3,7 @@
 /// \file
 /// Everything a program needs to read and write archives, for programs that would rather include
 /// one header: the archive handle and its records, the writers, the errors, file types and string
-/// tables, the record readers and the version. Helpers the library uses internally (endian loads,
-/// the chain walk and its reader view, the file layer, text helpers) have headers of their own and
-/// are not included here.
+/// tables, the record readers, the layout check and the version.
 
 #include "kelvane_dat/archive_transaction.hpp"
 #include "kelvane_dat/archive_writer.hpp"

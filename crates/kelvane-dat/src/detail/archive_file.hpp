@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <span>
 
+#include "detail/file_descriptor.hpp"
 #include "kelvane_dat/error.hpp"
-#include "kelvane_dat/file_descriptor.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat::detail {

@@ -1,7 +1,7 @@
 #pragma once
 
-// The writer's encoders of the fixed records, and its decoder of directory nodes. The reader's own
-// decoders (DatHeader::read, the directory walk) read what these write.
+// The writer's encoders of the fixed records. The reader's own decoders (DatHeader::read,
+// DirectoryNode::decode) read what these write.
 
 #include <array>
 #include <cstdint>
@@ -28,19 +28,9 @@ std::array<std::uint8_t, DatHeader::kEncodedSize> encode_header(const DatHeader&
 [[nodiscard]] Result<void> write_header(ArchiveFile& file, const DatHeader& header);
 std::array<std::uint8_t, DatFileEntry::kEncodedSize> encode_entry(const DatFileEntry& entry);
 
-// A directory node as the writer sees it: the child offsets (none for a leaf) and the entries.
-struct NodeRecord {
-  std::vector<std::uint32_t> branches;
-  std::vector<DatFileEntry> entries;
-};
-
 // The node's 1716 bytes: `branches` (at most 62) then zeros, `entry_count`, `entries` (at most 61)
 // then zeros. `entry_count` is normally entries.size(); tests write other counts.
 std::vector<std::uint8_t> encode_node(std::span<const std::uint32_t> branches,
                                       std::span<const DatFileEntry> entries,
                                       std::uint32_t entry_count);
-// As the directory walk reads it: a leaf has no branches, an inner node its first entry_count + 1.
-// BinRead when the count exceeds what the node holds.
-[[nodiscard]] Result<NodeRecord> decode_node(std::span<const std::uint8_t> bytes);
-
 }  // namespace kelvane_dat::detail

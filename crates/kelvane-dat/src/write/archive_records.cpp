@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cassert>
 
-#include "kelvane_dat/byte_cursor.hpp"
-#include "kelvane_dat/endian.hpp"
-
 namespace kelvane_dat::detail {
 
 namespace {
@@ -64,30 +61,6 @@ std::vector<std::uint8_t> encode_node(std::span<const std::uint32_t> branches,
               out.begin() + static_cast<std::ptrdiff_t>(kEntriesOffset + i * entry.size()));
   }
   return out;
-}
-
-Result<NodeRecord> decode_node(std::span<const std::uint8_t> bytes) {
-  ByteCursor cursor(bytes);
-  std::array<std::uint32_t, DatDatabase::kBranchCount> branches{};
-  for (std::uint32_t& branch : branches) {
-    const auto value = cursor.read_u32();
-    if (!value) return std::unexpected(DatError(value.error()));
-    branch = *value;
-  }
-  const auto count = cursor.read_u32();
-  if (!count) return std::unexpected(DatError(count.error()));
-  NodeRecord node;
-  for (std::uint32_t i = 0; i < *count; ++i) {
-    auto entry = DatFileEntry::read(cursor);
-    if (!entry) return std::unexpected(DatError(std::move(entry.error())));
-    node.entries.push_back(*entry);
-  }
-  if (branches[0] != 0) {
-    const auto children = std::min<std::size_t>(std::size_t{*count} + 1, branches.size());
-    node.branches.assign(branches.begin(),
-                         branches.begin() + static_cast<std::ptrdiff_t>(children));
-  }
-  return node;
 }
 
 }  // namespace kelvane_dat::detail

@@ -7,6 +7,7 @@
 
 #include "detail/archive_records.hpp"
 #include "detail/block_allocator.hpp"
+#include "detail/dat_database_internals.hpp"
 #include "detail/directory_btree.hpp"
 #include "detail/free_list.hpp"
 #include "detail/layout_claims.hpp"
@@ -43,9 +44,13 @@ DatError overlapping_chains(const std::vector<LayoutOverlap>& overlaps) {
 
 }  // namespace
 
-struct ArchiveTransaction::State {
-  State(std::unique_ptr<detail::ArchiveFile> opened, const DatHeader& read_header,
-        detail::DirectoryBTree read_tree, detail::FreeList free_list, std::uint64_t length)
+namespace detail {
+
+// What a transaction holds: the open file, the tree and allocator, and the changes staged.
+struct TransactionState {
+  TransactionState(std::unique_ptr<detail::ArchiveFile> opened, const DatHeader& read_header,
+                   detail::DirectoryBTree read_tree, detail::FreeList free_list,
+                   std::uint64_t length)
       : file(std::move(opened)),
         header(read_header),
         tree(std::move(read_tree)),
@@ -68,7 +73,10 @@ struct ArchiveTransaction::State {
   bool over = false;
 };
 
-ArchiveTransaction::ArchiveTransaction(std::unique_ptr<State> state) : state_(std::move(state)) {}
+}  // namespace detail
+
+ArchiveTransaction::ArchiveTransaction(std::unique_ptr<detail::TransactionState> state)
+    : state_(std::move(state)) {}
 ArchiveTransaction::ArchiveTransaction(ArchiveTransaction&& other) noexcept = default;
 ArchiveTransaction& ArchiveTransaction::operator=(ArchiveTransaction&& other) noexcept = default;
 ArchiveTransaction::~ArchiveTransaction() = default;
@@ -110,7 +118,7 @@ Result<ArchiveTransaction> open_transaction_on(const std::filesystem::path& path
     std::sort(entries.begin(), entries.end(),
               [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
     *tree = detail::DirectoryBTree::bulk_load(std::move(entries));
-    replaced_directory = archive->directory_nodes();
+    replaced_directory = detail::DatDatabaseInternals::directory_nodes(*archive);
   }
 
   auto free_list = detail::read_free_list(*file, header, *length, claimed);
@@ -121,7 +129,7 @@ Result<ArchiveTransaction> open_transaction_on(const std::filesystem::path& path
     *free_list = detail::FreeList{};
   }
 
-  auto state = std::make_unique<ArchiveTransaction::State>(
+  auto state = std::make_unique<detail::TransactionState>(
       std::move(file), header, std::move(**tree), std::move(**free_list), *length);
   state->rebuilt_free_list = std::move(rebuilt_free_list);
   state->replaced_directory = std::move(replaced_directory);
@@ -170,13 +178,13 @@ bool ArchiveTransaction::rebuilds_directory() const noexcept {
   return state_->replaced_directory.has_value();
 }
 
-Result<void> ArchiveTransaction::State::write_header_durably() {
+Result<void> detail::TransactionState::write_header_durably() {
   if (auto written = detail::write_header(*file, header); !written) return written;
   if (auto synced = file->sync(); !synced) return std::unexpected(synced.error());
   return {};
 }
 
-Result<std::vector<std::uint32_t>> ArchiveTransaction::State::blocks_of(
+Result<std::vector<std::uint32_t>> detail::TransactionState::blocks_of(
     const std::vector<OldChain>& chains) const {
   std::vector<std::uint32_t> blocks;
   for (const OldChain& chain : chains) {
@@ -187,7 +195,7 @@ Result<std::vector<std::uint32_t>> ArchiveTransaction::State::blocks_of(
   return blocks;
 }
 
-Result<void> ArchiveTransaction::State::commit() {
+Result<void> detail::TransactionState::commit() {
   if (staged.empty() && !rebuilt_free_list && !replaced_directory) return {};
   // Blocks nothing on disk reaches: linking them now touches nothing the old header needs.
   if (rebuilt_free_list) {

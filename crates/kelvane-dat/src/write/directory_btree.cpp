@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cassert>
+#include <span>
 
 #include "detail/archive_records.hpp"
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
+#include "detail/directory_node.hpp"
 #include "kelvane_dat/dat_database.hpp"
 
 namespace kelvane_dat::detail {
@@ -84,17 +86,21 @@ Result<std::optional<DirectoryBTree>> DirectoryBTree::read(const ArchiveFile& fi
     auto bytes = read_block_chain(PositionedReader(file), {block_size, file_length}, offset,
                                   DatDatabase::kNodeSize);
     if (!bytes) return std::unexpected(bytes.error());
-    auto record = decode_node(*bytes);
-    if (!record) return std::unexpected(record.error());
+    auto record = DirectoryNode::decode(*bytes);
+    if (!record) return std::unexpected(DatError(std::move(record.error())));
     const bool is_root = depth == 0;
     std::int64_t previous = low;
     for (const DatFileEntry& entry : record->entries) {
       if (entry.id <= previous || entry.id >= high) sound = false;
       previous = entry.id;
     }
-    const bool leaf = record->branches.empty();
+    const bool leaf = record->is_leaf();
+    // The children an inner node uses; a decoded node holds at most 61 entries, so they fit.
+    const std::span<const std::uint32_t> branches =
+        leaf ? std::span<const std::uint32_t>()
+             : std::span<const std::uint32_t>(record->branches).first(record->child_slots());
     if ((!is_root && record->entries.size() < kMinEntries) || (!leaf && record->entries.empty()) ||
-        std::find(record->branches.begin(), record->branches.end(), 0u) != record->branches.end()) {
+        std::find(branches.begin(), branches.end(), 0u) != branches.end()) {
       sound = false;
     }
     if (leaf) {
@@ -105,10 +111,10 @@ Result<std::optional<DirectoryBTree>> DirectoryBTree::read(const ArchiveFile& fi
     Node node;
     node.entries = std::move(record->entries);
     node.offset = offset;
-    for (std::size_t i = 0; i < record->branches.size() && sound; ++i) {
+    for (std::size_t i = 0; i < branches.size() && sound; ++i) {
       const std::int64_t child_low = i == 0 ? low : node.entries[i - 1].id;
       const std::int64_t child_high = i < node.entries.size() ? node.entries[i].id : high;
-      auto child = self(self, record->branches[i], child_low, child_high, depth + 1);
+      auto child = self(self, branches[i], child_low, child_high, depth + 1);
       if (!child) return child;
       node.children.push_back(*child);
     }

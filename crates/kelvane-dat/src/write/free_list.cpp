@@ -5,7 +5,7 @@
 #include <unordered_set>
 
 #include "detail/archive_records.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat::detail {
 

@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 
 namespace kelvane_dat::detail {
 

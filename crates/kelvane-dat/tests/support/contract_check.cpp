@@ -1,10 +1,11 @@
 #include "support/contract_check.hpp"
 
-#include <array>
 #include <cstdint>
 #include <set>
+#include <vector>
 
-#include "kelvane_dat/endian.hpp"
+#include "detail/dat_database_internals.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat::test_support {
 
@@ -19,31 +20,32 @@ class TreeCheck {
   // Checks the subtree at `offset`, whose ids lie strictly between `low` and `high`.
   std::optional<std::string> node(std::uint32_t offset, std::int64_t low, std::int64_t high,
                                   unsigned depth) {
-    const auto bytes = archive_.read_file_data(offset, DatDatabase::kNodeSize);
-    if (!bytes) return "node " + std::to_string(offset) + ": " + bytes.error().to_string();
-    const std::uint8_t* b = bytes->data();
-    const std::uint32_t count = load_le32(b + 248);
-    if (count > DatDatabase::kMaxEntries) return "node with " + std::to_string(count) + " entries";
-    if (depth > 0 && count < kHalfFull) return "node less than half full";
+    // A count past 61 does not decode: the node's bytes end before its entries do.
+    const auto decoded = detail::DatDatabaseInternals::read_directory_node(archive_, offset);
+    if (!decoded) return "node " + std::to_string(offset) + ": " + decoded.error().to_string();
+    if (depth > 0 && decoded->entries.size() < kHalfFull) return "node less than half full";
     std::int64_t previous = low;
     std::vector<std::int64_t> bounds = {low};
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint32_t id = load_le32(b + 252 + 24 * i + 4);
-      if (id <= previous || id >= high) return "id " + std::to_string(id) + " out of order";
-      previous = id;
-      bounds.push_back(id);
+    for (const DatFileEntry& entry : decoded->entries) {
+      if (entry.id <= previous || entry.id >= high) {
+        return "id " + std::to_string(entry.id) + " out of order";
+      }
+      previous = entry.id;
+      bounds.push_back(entry.id);
     }
     bounds.push_back(high);
-    entries_ += count;
-    if (load_le32(b) == 0) {
+    entries_ += decoded->entries.size();
+    if (decoded->is_leaf()) {
       if (leaf_depth_ && *leaf_depth_ != depth) return "leaves at different depths";
       leaf_depth_ = depth;
       return std::nullopt;
     }
-    for (std::uint32_t slot = 0; slot <= count; ++slot) {
-      const std::uint32_t child = load_le32(b + 4 * slot);
+    for (std::size_t slot = 0; slot < decoded->child_slots(); ++slot) {
+      const std::uint32_t child = decoded->branches[slot];
       if (child == 0) return "inner node with a missing child";
-      if (auto broken = node(child, bounds[slot], bounds[slot + 1], depth + 1)) return broken;
+      if (auto broken = node(child, bounds[slot], bounds[slot + 1], depth + 1)) {
+        return broken;
+      }
     }
     return std::nullopt;
   }
@@ -71,9 +73,9 @@ std::optional<std::string> free_list_violation(const DatDatabase& archive,
       return "free block " + std::to_string(block) + " outside the file or listed twice";
     }
     if (i + 1 == header.free_count) break;
-    std::array<std::uint8_t, 4> pointer;
-    if (!archive.reader().read_exact_at_compat(pointer, block)) return "unreadable free block";
-    block = load_le32(pointer.data());
+    const auto stored = detail::DatDatabaseInternals::read_block(archive, block);
+    if (!stored) return "unreadable free block";
+    block = load_le32(stored->data());
   }
   if (block != header.free_tail) return "free list does not end at free_tail";
   return std::nullopt;

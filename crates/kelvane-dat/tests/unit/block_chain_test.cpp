@@ -1,4 +1,4 @@
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/dat_database_internals.hpp"
+#include "detail/debug_format.hpp"
 #include "support/archive_builder.hpp"
 #include "support/string_table_writer.hpp"
 #include "support/temp_file.hpp"
@@ -426,6 +427,39 @@ TEST(DatDatabase, LooksUpListsAndDecodesByType) {
             "File ID 23000003 not found in provider");
   // Ten bytes of 2 claim a table of 0x02020202 entries and run out.
   EXPECT_TRUE(database->string_table(0x23000001).error().is<DatError::BinRead>());
+}
+
+// What whole-archive code (the layout check, a writer) reads through the internal way in: the nodes
+// open walked, decoded again, hold every entry; a raw block is its pointer and payload as stored,
+// and a block the file cuts short is an error, not a short read.
+TEST(DatDatabaseInternals, ReadsRawBlocksAndDirectoryNodes) {
+  using Internals = detail::DatDatabaseInternals;
+  ArchiveBuilder builder(256);
+  std::vector<DatFileEntry> entries;
+  for (std::uint32_t id = 1; id <= 40; ++id) {
+    entries.push_back(builder.store_file(id, Bytes(id * 13, static_cast<std::uint8_t>(id))));
+  }
+  test_support::TreeShape shape;
+  shape.entries_per_node = 7;
+  builder.header.root_offset = test_support::store_tree(builder, entries, shape);
+  const Bytes image = builder.finish();
+  const TempFile file(image, "kelvane_internals");
+  const DatDatabase archive = DatDatabase::open(file.path()).value();
+
+  std::vector<std::uint32_t> ids;
+  for (const std::uint32_t offset : Internals::directory_nodes(archive)) {
+    const detail::DirectoryNode node = Internals::read_directory_node(archive, offset).value();
+    for (const DatFileEntry& entry : node.entries) ids.push_back(entry.id);
+  }
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, archive.ids());
+
+  const std::uint32_t first = archive.find(40)->offset;
+  const Bytes block = Internals::read_block(archive, first).value();
+  EXPECT_EQ(block, Bytes(image.begin() + first, image.begin() + first + 256));
+  const auto cut = Internals::read_block(archive, static_cast<std::uint32_t>(image.size() - 100));
+  ASSERT_FALSE(cut.has_value());
+  EXPECT_EQ(cut.error().to_string(), "IO error: failed to fill whole buffer");
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "detail/decompress_reference.hpp"
+#include "detail/endian.hpp"
 #include "detail/lrs_token_writer.hpp"
 #include "kelvane_dat/compress.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat {
 namespace {

@@ -11,8 +11,8 @@
 #include <random>
 #include <vector>
 
+#include "detail/block_chain.hpp"
 #include "detail/block_chain_reference.hpp"
-#include "kelvane_dat/block_chain.hpp"
 #include "support/archive_builder.hpp"
 #include "support/memory_source.hpp"
 

@@ -13,19 +13,18 @@
 #include <expected>
 #include <span>
 
-#include "kelvane_dat/export.hpp"
-#include "kelvane_dat/file_descriptor.hpp"
+#include "detail/file_descriptor.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
 
 /// A whole file mapped read-only; move-only, unmapped when destroyed.
-class KELVANE_DAT_EXPORT MappedFile {
+class MappedFile {
  public:
   /// Maps the first `length` bytes of `file`, which the caller has just measured; a length of 0
   /// maps nothing and makes no system call. The mapping stays valid after `file` is closed.
-  static std::expected<MappedFile, IoError> map_read_only(const FileDescriptor& file,
-                                                          std::uint64_t length);
+  [[nodiscard]] static std::expected<MappedFile, IoError> map_read_only(const FileDescriptor& file,
+                                                                        std::uint64_t length);
 
   MappedFile() noexcept = default;
   /// Takes over the mapping of `other`, which is left with none.

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "kelvane_dat/error.hpp"
-#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
@@ -77,22 +76,23 @@ struct ChainGeometry {
 /// bytes, as far as its blocks add up to the file's length, and fails with the error the walk meets
 /// on that stretch; a chain that gets further can only be read through blocks that overlap or
 /// loop, and is Corruption. So the walk costs at most the file's length in blocks.
-[[nodiscard]] KELVANE_DAT_EXPORT Result<std::vector<std::uint8_t>> read_block_chain(
-    PositionedReader file, ChainGeometry geometry, std::uint32_t offset, std::uint32_t size);
+[[nodiscard]] Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file,
+                                                                 ChainGeometry geometry,
+                                                                 std::uint32_t offset,
+                                                                 std::uint32_t size);
 
 /// read_block_chain into a caller's buffer, for callers that read many chains: `out` is replaced by
 /// the chain's bytes, reusing its capacity, and left empty on failure.
-[[nodiscard]] KELVANE_DAT_EXPORT Result<void> read_block_chain_into(PositionedReader file,
-                                                                    ChainGeometry geometry,
-                                                                    std::uint32_t offset,
-                                                                    std::uint32_t size,
-                                                                    std::vector<std::uint8_t>& out);
+[[nodiscard]] Result<void> read_block_chain_into(PositionedReader file, ChainGeometry geometry,
+                                                 std::uint32_t offset, std::uint32_t size,
+                                                 std::vector<std::uint8_t>& out);
 
 /// The same walk over a whole archive file held in memory (a mapping of it): exactly the bytes and
 /// errors read_block_chain_into returns over a file of `image.size()` bytes, taken straight from
 /// memory without a read or a window.
-[[nodiscard]] KELVANE_DAT_EXPORT Result<void> read_block_chain_in_memory(
-    std::span<const std::uint8_t> image, std::uint32_t block_size, std::uint32_t offset,
-    std::uint32_t size, std::vector<std::uint8_t>& out);
+[[nodiscard]] Result<void> read_block_chain_in_memory(std::span<const std::uint8_t> image,
+                                                      std::uint32_t block_size,
+                                                      std::uint32_t offset, std::uint32_t size,
+                                                      std::vector<std::uint8_t>& out);
 
 }  // namespace kelvane_dat

@@ -13,13 +13,12 @@
 #include <filesystem>
 #include <span>
 
-#include "kelvane_dat/export.hpp"
 #include "kelvane_dat/io_error.hpp"
 
 namespace kelvane_dat {
 
 /// An owned, read-only file descriptor, closed when destroyed. Movable, not copyable.
-class KELVANE_DAT_EXPORT FileDescriptor {
+class FileDescriptor {
  public:
   /// The system's handle type: a file descriptor on POSIX, a HANDLE on Windows.
 #if defined(_WIN32)
@@ -53,9 +52,9 @@ class KELVANE_DAT_EXPORT FileDescriptor {
   /// The file position.
   [[nodiscard]] std::expected<std::uint64_t, IoError> position() const;
   /// Moves the file position to an absolute offset.
-  [[nodiscard]] std::expected<void, IoError> seek(std::uint64_t offset) const;
+  [[nodiscard]] std::expected<void, IoError> seek(std::uint64_t offset);
   /// Reads from the file position into `buffer` and advances it; 0 bytes at the end of the file.
-  [[nodiscard]] std::expected<std::size_t, IoError> read_some(std::span<std::uint8_t> buffer) const;
+  [[nodiscard]] std::expected<std::size_t, IoError> read_some(std::span<std::uint8_t> buffer);
 
   /// Fills all of `buffer` from absolute `offset`, retrying short and interrupted reads. Running
   /// out of file is the unexpected-end-of-file error "failed to fill whole buffer". An empty buffer
@@ -72,10 +71,10 @@ class KELVANE_DAT_EXPORT FileDescriptor {
 
 /// Sequential little-endian reads from a file's current position, for the one record (the header)
 /// that is read with the file position rather than with positioned reads.
-class KELVANE_DAT_EXPORT FileCursor {
+class FileCursor {
  public:
   /// Reads from `file`, which must outlive the cursor.
-  explicit FileCursor(const FileDescriptor& file) noexcept : file_(&file) {}
+  explicit FileCursor(FileDescriptor& file) noexcept : file_(&file) {}
 
   /// The file position.
   [[nodiscard]] std::expected<std::uint64_t, IoError> position() const;
@@ -94,7 +93,7 @@ class KELVANE_DAT_EXPORT FileCursor {
   /// Reads until `buffer` is full or the file ends; returns the number of bytes read.
   std::expected<std::size_t, IoError> read_up_to(std::span<std::uint8_t> buffer);
 
-  const FileDescriptor* file_;
+  FileDescriptor* file_;
 };
 
 }  // namespace kelvane_dat
