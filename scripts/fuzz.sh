@@ -16,7 +16,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-  targets=(archive_open block_chain decompress_lrs read_compressed_u32 string_table
+  targets=(archive_open block_chain decompress_lrs compress_lrs read_compressed_u32 string_table
            case_runner_options tool_commands)
 fi
 

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kelvane_dat/compress.hpp"
 #include "support/archive_builder.hpp"
-#include "support/lrs_encoder.hpp"
 #include "support/string_table_writer.hpp"
 #include "support/tree_layout.hpp"
 
@@ -226,11 +226,25 @@ void decompress_seeds(std::vector<Seed>& seeds) {
   add("ninth_byte_is_a_flag",
       {10, 0, 0, 0, 0x00, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x80, 0x01, 0x00});
   add("declares_four_gib", {0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x61, 0x01, 0x0F});
-  add("encoded_words", compress_lrs(words(600)));
-  add("encoded_run", compress_lrs(Bytes(5000, 'x')));
+  add("encoded_words", compress_lrs(words(600)).value());
+  add("encoded_run", compress_lrs(Bytes(5000, 'x')).value());
   Bytes window(4200);
   for (std::size_t i = 0; i < window.size(); ++i) window[i] = static_cast<std::uint8_t>(i * 131);
-  add("encoded_window_edge", compress_lrs(window));
+  add("encoded_window_edge", compress_lrs(window).value());
+}
+
+// Plain inputs for the compressor: repeats at every distance up to the window and past it.
+void compress_seeds(std::vector<Seed>& seeds) {
+  auto add = [&seeds](std::string name, Bytes bytes) {
+    seeds.push_back({"compress_lrs", std::move(name), std::move(bytes)});
+  };
+  add("empty", {});
+  add("two_bytes", {0x41, 0x41});
+  add("words", words(3000));
+  add("run", Bytes(300, 'x'));
+  Bytes window(4200);
+  for (std::size_t i = 0; i < window.size(); ++i) window[i] = static_cast<std::uint8_t>(i * 131);
+  add("window_edge", window);
 }
 
 void packed_int_seeds(std::vector<Seed>& seeds) {
@@ -330,6 +344,7 @@ int main(int argc, char** argv) {
   overlap_seeds(tool_seeds);
   block_chain_seeds(seeds);
   decompress_seeds(seeds);
+  compress_seeds(seeds);
   packed_int_seeds(seeds);
   string_table_seeds(seeds);
   options_seeds(seeds);

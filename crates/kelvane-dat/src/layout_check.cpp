@@ -12,6 +12,7 @@
 #include "detail/dat_database_internals.hpp"
 #include "detail/debug_format.hpp"
 #include "detail/endian.hpp"
+#include "detail/layout_claims.hpp"
 
 namespace kelvane_dat {
 
@@ -54,6 +55,13 @@ class ClaimedRanges {
       }
     }
     ranges_.emplace_hint(next, start, Range{end, owner});
+  }
+
+  std::vector<detail::ClaimedRange> ranges() const {
+    std::vector<detail::ClaimedRange> out;
+    out.reserve(ranges_.size());
+    for (const auto& [start, range] : ranges_) out.push_back({start, range.end});
+    return out;
   }
 
   // Bytes claimed by owners of `kind`.
@@ -155,6 +163,8 @@ class LayoutWalk {
     return {};
   }
 
+  std::vector<detail::ClaimedRange> claimed_ranges() const { return claims_.ranges(); }
+
   ArchiveLayout finish() && {
     ArchiveLayout layout;
     layout.overlaps = std::move(overlaps_);
@@ -196,7 +206,10 @@ std::string LayoutOverlap::to_string() const {
          hex0x8(offset);
 }
 
-Result<ArchiveLayout> check_layout(const DatDatabase& archive) {
+namespace detail {
+
+Result<std::pair<ArchiveLayout, std::vector<ClaimedRange>>> check_layout_with_claims(
+    const DatDatabase& archive) {
   LayoutWalk walk(archive);
   for (const std::uint32_t node : detail::DatDatabaseInternals::directory_nodes(archive)) {
     const auto walked =
@@ -210,7 +223,16 @@ Result<ArchiveLayout> check_layout(const DatDatabase& archive) {
     const auto walked = walk.walk({LayoutOwner::Kind::File, id}, entry.offset, entry.size);
     if (!walked) return std::unexpected(walked.error());
   }
-  return std::move(walk).finish();
+  std::vector<ClaimedRange> claimed = walk.claimed_ranges();
+  return std::pair(std::move(walk).finish(), std::move(claimed));
+}
+
+}  // namespace detail
+
+Result<ArchiveLayout> check_layout(const DatDatabase& archive) {
+  auto checked = detail::check_layout_with_claims(archive);
+  if (!checked) return std::unexpected(checked.error());
+  return std::move(checked->first);
 }
 
 }  // namespace kelvane_dat

@@ -8,9 +8,9 @@
 #include <random>
 #include <sstream>
 
+#include "detail/lrs_token_writer.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "support/archive_builder.hpp"
-#include "support/lrs_encoder.hpp"
 #include "support/string_table_writer.hpp"
 #include "support/tree_layout.hpp"
 
@@ -157,8 +157,7 @@ DamagedArchive::DamagedArchive() {
   all.push_back(DatFileEntry{0, 0x06000001, 0x7FFFFF00, 100, 0, 0});  // chain starts past the end
   all.push_back(builder.store_file(0x06000002, pattern(50, 256)));
   // Declares 100 bytes, holds three literals.
-  all.push_back(store_raw(builder, 0x0A000001,
-                          test_support::LrsTokenWriter(100).literals("abc").bytes(),
+  all.push_back(store_raw(builder, 0x0A000001, detail::LrsTokenWriter(100).literals("abc").bytes(),
                           DatFileEntry::kCompressedFlag));
   all.push_back(store_raw(builder, 0x0A000002, Bytes{1, 2}, DatFileEntry::kCompressedFlag));
   const Bytes whole = table(0x23000001);

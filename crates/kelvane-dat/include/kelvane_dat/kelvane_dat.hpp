@@ -1,11 +1,14 @@
 #pragma once
 
 /// \file
-/// Everything a program needs to read archives, for programs that would rather include one header:
-/// the archive handle and its records, the errors, file types and string tables, the record
-/// readers, the layout check and the version.
+/// Everything a program needs to read and write archives, for programs that would rather include
+/// one header: the archive handle and its records, the writers, the errors, file types and string
+/// tables, the record readers, the layout check and the version.
 
+#include "kelvane_dat/archive_transaction.hpp"
+#include "kelvane_dat/archive_writer.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/compress.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"

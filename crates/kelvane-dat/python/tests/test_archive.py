@@ -27,7 +27,7 @@ def test_mapping_of_the_directory(sample_archive: Path) -> None:
         assert list(dat) == sorted(dat) == dat.ids()
         entry = dat[KNOWN_TABLE]
         assert (entry.id, entry.type, entry.offset, entry.size, entry.compressed) == (
-            KNOWN_TABLE, "StringTable", 0x400, 62, True)
+            KNOWN_TABLE, "StringTable", 0x400, 61, True)
         assert (entry.timestamp, entry.version, entry.bit_flags) == (0x5F000000, 1, 1)
         assert dat.get(KNOWN_TABLE) is not None and dat.get(5, "none") == "none"
 
