@@ -15,7 +15,6 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-
 // What comparing one id gave: a change, a failure, or (unchanged) neither.
 struct Outcome {
   std::optional<FileChange> change;

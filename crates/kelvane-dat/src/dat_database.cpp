@@ -9,13 +9,12 @@
 #include "detail/chain_walk.hpp"
 #include "detail/debug_format.hpp"
 #include "detail/directory_walk.hpp"
+#include "detail/endian.hpp"
 #include "detail/file_descriptor.hpp"
 #include "detail/mapped_file.hpp"
 #include "detail/open_archive.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
-#include "detail/debug_format.hpp"
 #include "kelvane_dat/decompress.hpp"
-#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 
