@@ -10,6 +10,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang
           libclang-rt-14-dev clang-format zlib1g-dev ccache pkg-config doxygen libpcre2-dev
           pybind11-dev python3-dev python3-pytest python3-mypy python3-venv python3-setuptools
           python3-pip)
+# String tables for translators: PO through libgettextpo, checked with gettext's msgfmt and
+# msgmerge; XLIFF checked with xmllint; JSON through nlohmann/json.
+packages+=(libgettextpo-dev gettext libxml2-utils nlohmann-json3-dev)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest dpkg-dev)
 fi
