@@ -163,19 +163,19 @@ TEST(TranslationFile, XliffIsWellFormedWithOneUnitPerText) {
 }
 
 TEST(TranslationFile, PythonsCsvModuleReadsTheRowsBack) {
-  if (!fs::exists("/usr/bin/python3")) GTEST_SKIP() << "no Python";
+  const std::string python = find_program("/usr/bin/python3");
+  if (python.empty()) GTEST_SKIP() << "no Python";
   const test_support::TempFile base({}, "translation");
   const fs::path path = scratch_file(base, ".csv");
   const std::vector<TranslationUnit> units = tricky_units();
   ASSERT_TRUE(write_translation(TranslationFormat::Csv, units, 1, path).has_value());
   // Each field back as its UTF-8 bytes in hexadecimal, one record a line.
   const e2e::ProcessResult read = e2e::run_process(
-      "/usr/bin/python3",
-      {"-c",
-       "import csv,sys\n"
-       "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
-       "  for row in csv.reader(f): print(' '.join(c.encode().hex() for c in row))",
-       path.string()});
+      python, {"-c",
+               "import csv,sys\n"
+               "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+               "  for row in csv.reader(f): print(' '.join(c.encode().hex() for c in row))",
+               path.string()});
   fs::remove(path);
   ASSERT_EQ(read.exit_status, 0) << read.err;
   const auto hex = [](const std::string& text) {
