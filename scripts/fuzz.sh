@@ -6,8 +6,9 @@
 #
 # Inputs that add coverage collect in build/fuzz/work/<target>/. An input that crashes or breaks a
 # property is saved in build/fuzz/artifacts/<target>/ and fails the run; once fixed, it belongs in
-# crates/kelvane-dat/fuzz/regressions/<target>/. KELVANE_FUZZ_FLAGS adds libFuzzer flags (for
-# example -runs=10000000). One fuzzing process at a time, so the machine stays usable.
+# regressions/<target>/ of the target's folder (crates/kelvane-dat/fuzz/, or tools/kelvane-dat/fuzz/
+# for tool_commands). KELVANE_FUZZ_FLAGS adds libFuzzer flags (for example -runs=10000000). One
+# fuzzing process at a time, so the machine stays usable.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-  targets=(archive_open block_chain decompress_lrs read_compressed_u32 string_table
+  targets=(archive_open block_chain decompress_lrs compress_lrs read_compressed_u32 string_table
            case_runner_options tool_commands)
 fi
 
@@ -23,11 +24,15 @@ fi
 cmake --workflow --preset fuzz >/dev/null
 
 build=build/fuzz
-source_dir=crates/kelvane-dat/fuzz
 # Each input is a few kilobytes: an allocation beyond 64 MiB or an input taking 10 s is a finding.
 common_flags=(-timeout=10 -malloc_limit_mb=64 -print_final_stats=1)
 
 for target in "${targets[@]}"; do
+  # The tool's fuzz target lives beside the tool, the library's in the library's folder.
+  case "$target" in
+    tool_commands) source_dir=tools/kelvane-dat/fuzz ;;
+    *) source_dir=crates/kelvane-dat/fuzz ;;
+  esac
   binary="$build/$source_dir/${target}_fuzzer"
   inputs=("$source_dir/corpus/$target")
   if [ -d "$source_dir/regressions/$target" ]; then

@@ -8,11 +8,12 @@ set -euo pipefail
 # dpkg-source, then unpacks PCRE2's sources (scripts/fetch-pcre2-source.sh).
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang-14
           libclang-rt-14-dev clang-format zlib1g-dev ccache pkg-config doxygen libpcre2-dev
+          libcli11-dev nlohmann-json3-dev
           pybind11-dev python3-dev python3-pytest python3-mypy python3-venv python3-setuptools
           python3-pip)
 # String tables for translators: PO through libgettextpo, checked with gettext's msgfmt and
-# msgmerge; XLIFF checked with xmllint; JSON through nlohmann/json.
-packages+=(libgettextpo-dev gettext libxml2-utils nlohmann-json3-dev)
+# msgmerge; XLIFF checked with xmllint.
+packages+=(libgettextpo-dev gettext libxml2-utils)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest dpkg-dev)
 fi

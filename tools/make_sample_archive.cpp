@@ -3,19 +3,19 @@
 // (including the known table 0x2300000A), some stored compressed and some plain, with non-ASCII and
 // supplementary characters, plus files of other types, in a directory tree several levels deep.
 //
-// Usage: make_sample_archive OUTPUT.dat [--scale N]
+// Usage: make_sample_archive OUTPUT.dat [--scale N] (--help for more)
 // The archive is the same on every run: everything comes from a fixed seed. --scale N stores N
 // times as many string tables and other files, for measuring the check program on a big archive.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "CLI/CLI.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
@@ -214,16 +214,31 @@ class SampleWriter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  unsigned long scale = 1;
-  const bool scaled = argc == 4 && std::string_view(argv[2]) == "--scale";
-  if (scaled) scale = std::strtoul(argv[3], nullptr, 10);
-  if ((argc != 2 && !scaled) || scale == 0 || scale > 1000) {
-    std::fprintf(stderr, "usage: %s OUTPUT.dat [--scale N (1 to 1000)]\n", argv[0]);
+  CLI::App app(
+      "Writes the sample local-language archive the check program runs on when no real\n"
+      "archive is named. The archive is the same on every run.",
+      "make_sample_archive");
+  std::string output;
+  std::size_t scale = 1;
+  app.add_option("OUTPUT", output, "the archive to write")->required();
+  app.add_option("--scale", scale,
+                 "store N times as many string tables and other files, for measuring the check "
+                 "program on a big archive")
+      ->type_name("N")
+      ->check(CLI::Range(std::size_t{1}, std::size_t{1000}));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(app.help().c_str(), stdout);
+    return 0;
+  } catch (const CLI::ParseError& error) {
+    std::fprintf(stderr, "make_sample_archive: %s\nTry 'make_sample_archive --help'.\n",
+                 error.what());
     return 2;
   }
   SampleWriter writer(scale);
   writer.add_known_table();
   writer.add_string_tables();
   writer.add_other_files();
-  return writer.write(argv[1]) ? 0 : 1;
+  return writer.write(output.c_str()) ? 0 : 1;
 }

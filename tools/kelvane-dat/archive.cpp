@@ -1,8 +1,11 @@
 #include "archive.hpp"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
+#include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "kelvane_platform/command_line.hpp"
 #include "report.hpp"
@@ -10,13 +13,65 @@
 
 namespace kelvane_dat::cli {
 
-std::optional<DatDatabase> open_archive(const std::string& path) {
-  Result<DatDatabase> archive = DatDatabase::open(kelvane_platform::path_from_utf8(path));
+namespace {
+
+// Why the file at `path`, which did not open as an archive, is none, told from its header as a
+// person would put it: a foreign marker, or a file shorter than its header says. Nothing when the
+// header cannot be read or looks sound, and the library's error says more.
+std::optional<std::string> header_diagnosis(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(DatHeader::kFileOffset + 0x50);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (bytes.size() <= DatHeader::kFileOffset) return std::nullopt;
+  ByteCursor cursor(std::span<const std::uint8_t>(bytes).subspan(DatHeader::kFileOffset));
+  const std::expected<DatHeader, ReadError> header = DatHeader::read(cursor);
+  if (!header) return std::nullopt;
+  if (header->magic != DatHeader::kMagic) {
+    return "not an archive (marker " + hex0x8(header->magic) + ", expected " +
+           hex0x8(DatHeader::kMagic) + ")";
+  }
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size >= header->file_size) return std::nullopt;
+  return "truncated: the header says " + std::to_string(header->file_size) +
+         " bytes, the file has " + std::to_string(size);
+}
+
+}  // namespace
+
+std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options) {
+  const std::filesystem::path native = kelvane_platform::path_from_utf8(path);
+  std::error_code ignored;
+  const std::filesystem::file_status status = std::filesystem::status(native, ignored);
+  // Chains are read at offsets, so a stream that can only be read once will not do.
+  if (path == "-" || (std::filesystem::exists(status) && !std::filesystem::is_directory(status) &&
+                      !std::filesystem::is_regular_file(status))) {
+    report_error(path, "archives must be seekable files");
+    return std::nullopt;
+  }
+  if (std::filesystem::is_directory(status)) {
+    report_error(path, "is a directory");
+    return std::nullopt;
+  }
+  Result<DatDatabase> archive = DatDatabase::open(native, options);
   if (!archive) {
-    report_error("open " + path, error_text(archive.error()));
+    if (const std::optional<std::string> reason = header_diagnosis(native)) {
+      report_error(path, *reason);
+    } else {
+      report_error("open " + path, error_text(archive.error()));
+    }
     return std::nullopt;
   }
   return std::move(*archive);
+}
+
+void report_fetch_error(std::uint32_t id, const DatError& error) {
+  if (error.is<DatError::NotFound>()) {
+    report_error(id_text(id), "no such file in the archive");
+    return;
+  }
+  report_error("read " + id_text(id), error_text(error));
 }
 
 std::string error_text(const DatError& error) {
@@ -27,17 +82,19 @@ std::string error_text(const DatError& error) {
   if (const auto* read_error = error.get_if<DatError::BinRead>()) {
     return read_error->error.to_one_line_string();
   }
+  // What was found damaged says it all; the library's "Corruption detected" heading adds nothing.
+  if (const auto* corruption = error.get_if<DatError::Corruption>()) return corruption->text;
   return error.to_string();
 }
 
 bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
-                           const ParsedArguments& args) {
+                           bool allow_overlap) {
   const Result<ArchiveLayout> layout = check_layout(archive);
   if (!layout) {
     report_error("check layout of " + path, error_text(layout.error()));
     return false;
   }
-  if (layout->overlaps.empty() || args.has(kAllowOverlapOption.name)) return true;
+  if (layout->overlaps.empty() || allow_overlap) return true;
   for (const LayoutOverlap& overlap : layout->overlaps) report_error("layout", overlap.to_string());
   report_error("refuse " + path, counted(layout->overlaps.size(), "overlap") +
                                      " between chains; --allow-overlap reads it anyway");
@@ -46,25 +103,49 @@ bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
 
 std::string id_text(std::uint32_t id) { return hex0x8(id); }
 
-std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args) {
-  const std::optional<std::string> name = args.value(kTypeOption.name);
-  if (!name) return std::nullopt;
-  if (const std::optional<DatFileType> type = file_type_from_name(*name)) return type;
-  std::string names;
-  for (const DatFileType type : classifiable_file_types()) {
-    if (!names.empty()) names += ", ";
-    names += to_string(type);
+CLI::Option* add_type_option(CLI::App& app, std::optional<DatFileType>& type) {
+  return app
+      .add_option_function<std::string>(
+          "-t,--type",
+          [&type](const std::string& name) {
+            type = file_type_from_name(name);
+            if (type) return;
+            std::string names;
+            for (const DatFileType known : classifiable_file_types()) {
+              if (!names.empty()) names += ", ";
+              names += to_string(known);
+            }
+            throw CLI::ValidationError("unknown file type '" + name + "'; the types are " + names);
+          },
+          "only files of this type")
+      ->type_name("NAME");
+}
+
+CLI::Option* add_allow_overlap_option(CLI::App& app, bool& allow_overlap) {
+  return app.add_flag("--allow-overlap", allow_overlap,
+                      "read the archive even when chains claim the same bytes");
+}
+
+std::expected<StringTable, std::string> decode_string_table(std::span<const std::uint8_t> bytes) {
+  ByteCursor cursor(bytes);
+  std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
+  if (!table) return std::unexpected(table.error().to_one_line_string());
+  if (cursor.position() != bytes.size()) {
+    return std::unexpected("decoding stopped at byte " + std::to_string(cursor.position()) +
+                           " of " + std::to_string(bytes.size()));
   }
-  return std::unexpected("unknown file type '" + *name + "'; the types are " + names);
+  return std::move(*table);
 }
 
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id) {
-  Result<StringTable> table = archive.string_table(id);
+  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(id);
+  if (!bytes) {
+    report_fetch_error(id, bytes.error());
+    return std::nullopt;
+  }
+  std::expected<StringTable, std::string> table = decode_string_table(*bytes);
   if (!table) {
-    // Only decoding fails with a record error; everything else is the fetch's.
-    const bool decoding = table.error().is<DatError::BinRead>();
-    report_error((decoding ? "decode string table " : "read ") + id_text(id),
-                 error_text(table.error()));
+    report_error("decode string table " + id_text(id), table.error());
     return std::nullopt;
   }
   return std::move(*table);

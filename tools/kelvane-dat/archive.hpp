@@ -19,8 +19,20 @@
 
 namespace kelvane_dat::cli {
 
-// Opens the archive at `path`; on failure reports "open PATH: <error>" and returns nothing.
-std::optional<DatDatabase> open_archive(const std::string& path);
+// Opens the archive at `path`; on failure reports why and returns nothing: "PATH: is a directory",
+// "PATH: archives must be seekable files" (standard input, a pipe), "PATH: not an archive
+// (marker ...)", "PATH: truncated: the header says N bytes, the file has M", or else
+// "open PATH: <error>".
+std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options = {});
+
+// How the commands that only compare or check bytes open an archive: mapped, so that they look at
+// the files where they lie (DatDatabase::view_file) instead of copying each one. The tool reads
+// archives nothing rewrites meanwhile; one truncated under it ends the tool with SIGBUS.
+inline constexpr OpenOptions kViewingOptions{.mapped = true};
+
+// Reports a failed fetch of file `id`: "0x12345678: no such file in the archive" for an id the
+// directory lacks, "read ID: <error>" otherwise.
+void report_fetch_error(std::uint32_t id, const DatError& error);
 
 // The text of an error the tool reports, always one line: a file that cannot be opened is told by
 // the system's reason alone, since the line already names the path, and a record error by its
@@ -30,30 +42,26 @@ std::string error_text(const DatError& error);
 // "0x2300000A": how the tool shows ids.
 std::string id_text(std::uint32_t id);
 
-// --type, for each command that can keep to the files of one type.
-inline constexpr OptionSyntax kTypeOption{
-    .name = "type", .short_name = 't', .value_name = "NAME", .help = "only files of this type"};
-
-// The type --type names, in any case (nothing when absent), or the text of a usage error naming
-// the known types.
-std::expected<std::optional<DatFileType>, std::string> type_option(const ParsedArguments& args);
+// --type NAME, for each command that can keep to the files of one type: a type as ls shows it, in
+// any case; a name no type has is a usage error naming the known types.
+CLI::Option* add_type_option(CLI::App& app, std::optional<DatFileType>& type);
 
 // --allow-overlap, for the commands that read every file and so refuse, by default, an archive
 // whose chains claim the same bytes (a crafted archive can make that work grow without bound).
-inline constexpr OptionSyntax kAllowOverlapOption{
-    .name = "allow-overlap",
-    .short_name = 0,
-    .value_name = "",
-    .help = "read the archive even when chains claim the same bytes"};
+CLI::Option* add_allow_overlap_option(CLI::App& app, bool& allow_overlap);
 
 // Runs the layout check of the archive at `path` for a command that reads every file. Unless
-// --allow-overlap was given, an archive with overlapping chains is refused: each overlap is
-// reported, then the refusal. False when refused or when the check itself failed (reported too).
-bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
-                           const ParsedArguments& args);
+// `allow_overlap`, an archive with overlapping chains is refused: each overlap is reported, then
+// the refusal. False when refused or when the check itself failed (reported too).
+bool layout_allows_reading(const DatDatabase& archive, const std::string& path, bool allow_overlap);
 
-// The string table stored as `id`, decoded; on failure reports "read ID" or "decode string table
-// ID" and returns nothing.
+// The bytes of a string table decoded as every command hands tables on: the record must end where
+// the file does, since bytes left over mean the table was misread. The error is the failure's text
+// ("decoding stopped at byte 40 of 42").
+std::expected<StringTable, std::string> decode_string_table(std::span<const std::uint8_t> bytes);
+
+// The string table stored as `id`, fetched checked and decoded; on failure reports "read ID" or
+// "decode string table ID" and returns nothing.
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id);
 
 // The keys of a table, ascending: the order every command shows entries in.

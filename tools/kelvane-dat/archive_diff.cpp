@@ -9,14 +9,11 @@
 
 #include "archive.hpp"
 #include "chain_groups.hpp"
-#include "kelvane_dat/byte_cursor.hpp"
 #include "parallel_work.hpp"
 
 namespace kelvane_dat::cli {
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // What comparing one id gave: a change, a failure, or (unchanged) neither.
 struct Outcome {
@@ -44,7 +41,8 @@ Outcome quick_compare(const DiffSide& old_side, const DiffSide& new_side, std::u
   return {std::move(change), std::nullopt};
 }
 
-using SharedBytes = std::shared_ptr<const Result<Bytes>>;
+// A view, not a copy: diff only compares bytes, and decodes the few string tables that changed.
+using SharedBytes = std::shared_ptr<const Result<FileView>>;
 
 std::optional<ChainKey> chain_key(const DatDatabase& archive, std::uint32_t id) {
   const DatFileEntry* entry = archive.find(id);
@@ -74,7 +72,8 @@ class SideReader {
     if (!key) return nullptr;
     const auto found = pending_.find(*key);
     if (!found->second.bytes) {
-      found->second.bytes = std::make_shared<const Result<Bytes>>(side_.archive.get_file(id));
+      found->second.bytes =
+          std::make_shared<const Result<FileView>>(side_.archive.view_file_checked(id));
     }
     SharedBytes bytes = found->second.bytes;
     if (--found->second.reads_left == 0) pending_.erase(found);
@@ -105,19 +104,19 @@ struct TableChanges {
   std::string failure;
 };
 
-TableChanges compare_tables(const DiffSide& old_side, const Bytes& old_bytes,
-                            const DiffSide& new_side, const Bytes& new_bytes) {
+TableChanges compare_tables(const DiffSide& old_side, const FileView& old_view,
+                            const DiffSide& new_side, const FileView& new_view) {
   TableChanges changes;
-  ByteCursor old_cursor(old_bytes);
-  const std::expected<StringTable, ReadError> old_table = StringTable::read_le(old_cursor);
-  ByteCursor new_cursor(new_bytes);
-  const std::expected<StringTable, ReadError> new_table = StringTable::read_le(new_cursor);
+  const std::expected<StringTable, std::string> old_table =
+      decode_string_table(old_view.to_vector());
+  const std::expected<StringTable, std::string> new_table =
+      decode_string_table(new_view.to_vector());
   if (!old_table) {
     changes.undecodable = &old_side;
-    changes.failure = old_table.error().to_one_line_string();
+    changes.failure = old_table.error();
   } else if (!new_table) {
     changes.undecodable = &new_side;
-    changes.failure = new_table.error().to_one_line_string();
+    changes.failure = new_table.error();
   } else {
     changes.entries = diff_string_tables(*old_table, *new_table);
   }

@@ -16,23 +16,15 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::string_view kPositionals[] = {"ARCHIVE", "ID"};
-constexpr OptionSyntax kOptions[] = {
-    {.name = "force",
-     .short_name = 'f',
-     .value_name = "",
-     .help = "write binary data even when standard output is a terminal"},
+struct CatOptions {
+  std::string archive;
+  std::uint32_t id = 0;
+  bool force = false;
 };
-constexpr CommandSyntax kSyntax{
-    .name = "cat",
-    .summary = "write one file's bytes to standard output, expanded if stored compressed",
-    .positionals = kPositionals,
-    .required_positionals = 2,
-    .options = kOptions,
-    .details =
-        "Binary data is not written to a terminal, where it would garble the screen, unless\n"
-        "--force is given; redirect the output instead: kelvane-dat cat ARCHIVE ID > file.bin\n",
-};
+
+constexpr const char* kDetails =
+    "Binary data is not written to a terminal, where it would garble the screen, unless\n"
+    "--force is given; redirect the output instead: kelvane-dat cat ARCHIVE ID > file.bin\n";
 
 // Text as a terminal shows it: no control bytes but tab, line feed, carriage return and form feed.
 bool looks_binary(std::span<const std::uint8_t> bytes) {
@@ -42,18 +34,17 @@ bool looks_binary(std::span<const std::uint8_t> bytes) {
   });
 }
 
-int run(const ParsedArguments& args) {
-  const std::expected<std::uint32_t, std::string> id = parse_file_id(args.positionals()[1]);
-  if (!id) return usage_error(kSyntax.name, id.error());
-  const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
+int run(const CatOptions& options) {
+  const std::uint32_t id = options.id;
+  const std::optional<DatDatabase> archive = open_archive(options.archive);
   if (!archive) return kExitArchiveError;
-  const Result<std::vector<std::uint8_t>> bytes = archive->get_file(*id);
+  const Result<std::vector<std::uint8_t>> bytes = archive->get_file_checked(id);
   if (!bytes) {
-    report_error("read " + id_text(*id), error_text(bytes.error()));
+    report_fetch_error(id, bytes.error());
     return kExitArchiveError;
   }
-  if (!args.has("force") && is_terminal(stdout) && looks_binary(*bytes)) {
-    report_error("cat " + id_text(*id),
+  if (!options.force && is_terminal(stdout) && looks_binary(*bytes)) {
+    report_error("cat " + id_text(id),
                  "refusing to write binary data to a terminal; redirect the output or use --force");
     return kExitUsage;
   }
@@ -63,6 +54,14 @@ int run(const ParsedArguments& args) {
 
 }  // namespace
 
-Command cat_command() { return {&kSyntax, &run}; }
+void add_cat_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<CatOptions>(
+      "cat", "write one file's bytes to standard output, expanded if stored compressed", kDetails,
+      &run);
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  add_file_id_argument(app, options.id, "the file's id, hexadecimal (0x...) or decimal");
+  app.add_flag("-f,--force", options.force,
+               "write binary data even when standard output is a terminal");
+}
 
 }  // namespace kelvane_dat::cli

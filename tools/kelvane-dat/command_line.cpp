@@ -7,24 +7,7 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::string_view kHelpName = "help";
-constexpr char kHelpShortName = 'h';
-
-const OptionSyntax* find_long(const CommandSyntax& syntax, std::string_view name) {
-  for (const OptionSyntax& option : syntax.options) {
-    if (option.name == name) return &option;
-  }
-  return nullptr;
-}
-
-const OptionSyntax* find_short(const CommandSyntax& syntax, char name) {
-  for (const OptionSyntax& option : syntax.options) {
-    if (option.short_name != 0 && option.short_name == name) return &option;
-  }
-  return nullptr;
-}
-
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string single_quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 bool is_hex_digit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -32,97 +15,95 @@ bool is_hex_digit(char c) {
 
 bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
 
+// The ID positional, into a plain or an optional id.
+template <class Id>
+CLI::Option* add_id_argument(CLI::App& app, Id& id, std::string help) {
+  return app
+      .add_option_function<std::string>(
+          "ID",
+          [&id](const std::string& text) {
+            const std::expected<std::uint32_t, std::string> parsed = parse_file_id(text);
+            if (!parsed) throw CLI::ValidationError(parsed.error());
+            id = *parsed;
+          },
+          std::move(help))
+      ->type_name("ID");
+}
+
 }  // namespace
 
-std::optional<std::string> ParsedArguments::value(std::string_view option) const {
-  const auto found = values_.find(std::string(option));
-  if (found == values_.end()) return std::nullopt;
-  return found->second;
+const Command* CommandSet::find(std::string_view name) const {
+  for (const Command& command : commands_) {
+    if (command.name() == name) return &command;
+  }
+  return nullptr;
 }
 
-std::optional<std::string> ParsedArguments::positional(std::size_t index) const {
-  if (index >= positionals_.size()) return std::nullopt;
-  return positionals_[index];
+Command& CommandSet::add_command(std::string name, std::string summary, std::string details,
+                                 std::function<int()> run) {
+  auto app = std::make_unique<CLI::App>(summary, std::move(name));
+  app->set_help_flag("-h,--help", "show this help");
+  // Unknown options and surplus arguments are reported in the tool's own words.
+  app->allow_extras();
+  // As GNU tools have it: an option given twice takes its last value.
+  app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  commands_.push_back(
+      Command{nullptr, std::move(app), std::move(summary), std::move(details), std::move(run)});
+  return commands_.back();
 }
 
-std::expected<ParsedArguments, std::string> parse_arguments(const CommandSyntax& syntax,
-                                                            std::span<const std::string> args) {
-  ParsedArguments parsed;
-  bool options_ended = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_ended || arg == "-" || !arg.starts_with('-')) {
-      parsed.positionals_.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_ended = true;
-      continue;
-    }
-    if (arg.starts_with("--")) {
-      const std::string_view body = std::string_view(arg).substr(2);
-      const std::size_t equals = body.find('=');
-      const std::string_view name = body.substr(0, equals);
-      if (name == kHelpName) {
-        parsed.help_requested_ = true;
-        return parsed;
-      }
-      const OptionSyntax* option = find_long(syntax, name);
-      if (option == nullptr)
-        return std::unexpected("unknown option " + quoted("--" + std::string(name)));
-      if (option->value_name.empty()) {
-        if (equals != std::string_view::npos) {
-          return std::unexpected("option " + quoted("--" + std::string(name)) + " takes no value");
-        }
-        parsed.values_[std::string(name)] = "";
-      } else if (equals != std::string_view::npos) {
-        parsed.values_[std::string(name)] = std::string(body.substr(equals + 1));
-      } else if (i + 1 < args.size()) {
-        parsed.values_[std::string(name)] = args[++i];
-      } else {
-        return std::unexpected("option " + quoted("--" + std::string(name)) + " needs a value (" +
-                               std::string(option->value_name) + ")");
-      }
-      continue;
-    }
-    // A cluster of short options: flags, possibly ending in one that takes a value.
-    for (std::size_t at = 1; at < arg.size(); ++at) {
-      const char name = arg[at];
-      if (name == kHelpShortName) {
-        parsed.help_requested_ = true;
-        return parsed;
-      }
-      const OptionSyntax* option = find_short(syntax, name);
-      if (option == nullptr)
-        return std::unexpected("unknown option " + quoted(std::string("-") + name));
-      if (option->value_name.empty()) {
-        parsed.values_[std::string(option->name)] = "";
-        continue;
-      }
-      if (at + 1 < arg.size()) {
-        parsed.values_[std::string(option->name)] = arg.substr(at + 1);
-      } else if (i + 1 < args.size()) {
-        parsed.values_[std::string(option->name)] = args[++i];
-      } else {
-        return std::unexpected("option " + quoted(std::string("-") + name) + " needs a value (" +
-                               std::string(option->value_name) + ")");
-      }
-      break;
-    }
+std::expected<ParseOutcome, std::string> parse_command(const Command& command,
+                                                       std::span<const std::string> args) {
+  CLI::App& app = *command.app;
+  // CLI11 takes its arguments last first.
+  std::vector<std::string> reversed(args.rbegin(), args.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    return ParseOutcome::Help;
+  } catch (const CLI::RequiredError& error) {
+    std::string_view text = error.what();
+    constexpr std::string_view kRequired = " is required";
+    if (text.ends_with(kRequired)) text.remove_suffix(kRequired.size());
+    return std::unexpected("missing " + std::string(text));
+  } catch (const CLI::ArgumentMismatch& error) {
+    // "--type: 1 required NAME missing": an option given without its value.
+    const std::string_view text = error.what();
+    const std::string name(text.substr(0, text.find(':')));
+    const CLI::Option* option = app.get_option_no_throw(name);
+    if (option == nullptr || !text.ends_with(" missing")) return std::unexpected(std::string(text));
+    return std::unexpected("option " + single_quoted(name) + " needs a value (" +
+                           option->get_type_name() + ")");
+  } catch (const CLI::ParseError& error) {
+    return std::unexpected(std::string(error.what()));
   }
-  if (parsed.positionals_.size() < syntax.required_positionals) {
-    return std::unexpected("missing " +
-                           std::string(syntax.positionals[parsed.positionals_.size()]));
+  std::vector<std::string> extras = app.remaining();
+  // CLI11 keeps the "--" that ended the options among the arguments it did not use.
+  std::erase(extras, "--");
+  if (extras.empty()) return ParseOutcome::Run;
+  const std::string& first = extras.front();
+  if (first.size() > 1 && first.starts_with('-')) {
+    return std::unexpected("unknown option " + single_quoted(first.substr(0, first.find('='))));
   }
-  if (parsed.positionals_.size() > syntax.positionals.size()) {
-    return std::unexpected("unexpected argument " +
-                           quoted(parsed.positionals_[syntax.positionals.size()]));
-  }
-  return parsed;
+  return std::unexpected("unexpected argument " + single_quoted(first));
+}
+
+CLI::Option* add_path_argument(CLI::App& app, std::string name, std::string& path,
+                               std::string help) {
+  return app.add_option(std::move(name), path, std::move(help))->required()->type_name("PATH");
+}
+
+CLI::Option* add_file_id_argument(CLI::App& app, std::uint32_t& id, std::string help) {
+  return add_id_argument(app, id, std::move(help))->required();
+}
+
+CLI::Option* add_file_id_argument(CLI::App& app, std::optional<std::uint32_t>& id,
+                                  std::string help) {
+  return add_id_argument(app, id, std::move(help));
 }
 
 std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text) {
-  const std::string problem = "invalid file id " + quoted(text) +
+  const std::string problem = "invalid file id " + single_quoted(text) +
                               " (expected hexadecimal like 0x2300000A, or a decimal number)";
   const bool hex = text.starts_with("0x") || text.starts_with("0X");
   const std::string_view digits = hex ? text.substr(2) : text;
@@ -134,7 +115,7 @@ std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text) {
   const auto [end, error] =
       std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
   if (error == std::errc::result_out_of_range) {
-    return std::unexpected("file id " + quoted(text) + " does not fit in 32 bits");
+    return std::unexpected("file id " + single_quoted(text) + " does not fit in 32 bits");
   }
   if (error != std::errc() || end != digits.data() + digits.size()) {
     return std::unexpected(problem);
@@ -148,7 +129,7 @@ std::expected<std::size_t, std::string> parse_count(std::string_view text, std::
   if (text.empty() || error != std::errc() || end != text.data() + text.size() || value == 0 ||
       value > max) {
     return std::unexpected("expected a whole number from 1 to " + std::to_string(max) + ", not " +
-                           quoted(text));
+                           single_quoted(text));
   }
   return value;
 }

@@ -1,30 +1,25 @@
 #pragma once
 
-// The subcommands of kelvane-dat, each defined in a file of its own.
+// The subcommands of kelvane-dat, each defined in a file of its own (see command_line.hpp).
 
 #include <span>
+#include <string>
 
 #include "command_line.hpp"
 
 namespace kelvane_dat::cli {
 
-struct Command {
-  const CommandSyntax* syntax;
-  // Returns the exit status.
-  int (*run)(const ParsedArguments& args);
-};
+void add_info_command(CommandSet& commands);
+void add_ls_command(CommandSet& commands);
+void add_cat_command(CommandSet& commands);
+void add_strings_command(CommandSet& commands);
+void add_verify_command(CommandSet& commands);
+void add_extract_command(CommandSet& commands);
+void add_diff_command(CommandSet& commands);
+void add_grep_command(CommandSet& commands);
 
-Command info_command();
-Command ls_command();
-Command cat_command();
-Command strings_command();
-Command verify_command();
-Command extract_command();
-Command diff_command();
-Command grep_command();
-
-// Every subcommand, in the order the overview lists them.
-std::span<const Command> all_commands();
+// Every subcommand, freshly defined, in the order the overview lists them (command_list.cpp).
+CommandSet all_commands();
 
 // Runs the tool on its arguments (without the program name) and returns the exit status.
 int run_tool(std::span<const std::string> args);

@@ -19,64 +19,52 @@ namespace {
 
 constexpr int kExitDifferent = 1;
 
-constexpr std::string_view kPositionals[] = {"OLD", "NEW"};
-constexpr OptionSyntax kOptions[] = {
-    kTypeOption,
-    kAllowOverlapOption,
-    {.name = "json",
-     .short_name = 0,
-     .value_name = "",
-     .help = "one JSON object per change instead of text (JSON Lines)"},
-    {.name = "quick",
-     .short_name = 'q',
-     .value_name = "",
-     .help = "compare directory entries only (size, compression, timestamp, version)"},
-};
-constexpr CommandSyntax kSyntax{
-    .name = "diff",
-    .summary = "compare two archives file by file, and changed string tables entry by entry",
-    .positionals = kPositionals,
-    .required_positionals = 2,
-    .options = kOptions,
-    .details =
-        "Files are compared by content after expansion and listed by id when added, removed or\n"
-        "changed, with their sizes; a string table in both that changed is followed by its\n"
-        "entries whose texts were added, removed or changed. A count per type ends the list.\n"
-        "--quick reads no file and compares the directory entries alone, so it takes seconds\n"
-        "on archives of gigabytes, but it misses a file rewritten with the same size,\n"
-        "compression, timestamp and version; its sizes are the stored ones and it lists no\n"
-        "string entries. An archive whose chains claim the same bytes is refused, naming the\n"
-        "overlaps, unless --allow-overlap is given (--quick reads no chain and does not check).\n"
-        "With --json each change is one line:\n"
-        "  {\"id\": \"0x06001000\", \"type\": \"Texture\", \"change\": \"changed\", \"old_size\": "
-        "10,\n"
-        "   \"new_size\": 12}\n"
-        "  {\"table\": \"0x2300000A\", \"key\": \"0x014152D5\", \"change\": \"changed\",\n"
-        "   \"old\": [\"Left Alt\"], \"new\": [\"Alt\"]}\n"
-        "with null for a side that has no such file or key. The exit status is 0 when the\n"
-        "archives do not differ, 1 when they do, 2 on trouble.\n",
+struct DiffOptions {
+  std::string old_archive;
+  std::string new_archive;
+  std::optional<DatFileType> type;
+  bool allow_overlap = false;
+  bool json = false;
+  bool quick = false;
 };
 
-std::string optional_json(const std::optional<std::uint64_t>& size) {
-  return size ? std::to_string(*size) : "null";
-}
+constexpr const char* kDetails =
+    "Files are compared by content after expansion and listed by id when added, removed or\n"
+    "changed, with their sizes; a string table in both that changed is followed by its\n"
+    "entries whose texts were added, removed or changed. A count per type ends the list.\n"
+    "--quick reads no file and compares the directory entries alone, so it takes seconds\n"
+    "on archives of gigabytes, but it misses a file rewritten with the same size,\n"
+    "compression, timestamp and version; its sizes are the stored ones and it lists no\n"
+    "string entries. An archive whose chains claim the same bytes is refused, naming the\n"
+    "overlaps, unless --allow-overlap is given (--quick reads no chain and does not check).\n"
+    "With --json each change is one line:\n"
+    "  {\"id\":\"0x06001000\",\"type\":\"Texture\",\"change\":\"changed\",\"old_size\":10,\n"
+    "   \"new_size\":12}\n"
+    "  {\"table\":\"0x2300000A\",\"key\":\"0x014152D5\",\"change\":\"changed\",\n"
+    "   \"old\":[\"Left Alt\"],\"new\":[\"Alt\"]}\n"
+    "with null for a side that has no such file or key. The exit status is 0 when the\n"
+    "archives do not differ, 1 when they do, 2 on trouble.\n";
 
-std::string optional_json(const std::optional<std::vector<std::string>>& texts) {
-  return texts ? json_string_array(*texts) : "null";
+// An optional value as JSON: null when absent.
+template <class T>
+Json optional_json(const std::optional<T>& value) {
+  return value ? Json(*value) : Json(nullptr);
 }
 
 std::string file_json(const FileChange& file) {
-  return "{\"id\": \"" + id_text(file.id) + "\", \"type\": \"" + std::string(to_string(file.type)) +
-         "\", \"change\": \"" + std::string(to_string(file.change)) +
-         "\", \"old_size\": " + optional_json(file.old_size) +
-         ", \"new_size\": " + optional_json(file.new_size) + "}\n";
+  return json_line({{"id", id_text(file.id)},
+                    {"type", to_string(file.type)},
+                    {"change", to_string(file.change)},
+                    {"old_size", optional_json(file.old_size)},
+                    {"new_size", optional_json(file.new_size)}});
 }
 
 std::string entry_json(std::uint32_t table, const EntryChange& entry) {
-  return "{\"table\": \"" + id_text(table) + "\", \"key\": \"" + id_text(entry.key) +
-         "\", \"change\": \"" + std::string(to_string(entry.change)) +
-         "\", \"old\": " + optional_json(entry.old_texts) +
-         ", \"new\": " + optional_json(entry.new_texts) + "}\n";
+  return json_line({{"table", id_text(table)},
+                    {"key", id_text(entry.key)},
+                    {"change", to_string(entry.change)},
+                    {"old", optional_json(entry.old_texts)},
+                    {"new", optional_json(entry.new_texts)}});
 }
 
 // The change's name padded to the longest, so the ids line up.
@@ -96,9 +84,9 @@ std::string file_text(const FileChange& file) {
 
 std::string entry_text(const EntryChange& entry) {
   std::string line = "  " + change_column(entry.change) + "  " + id_text(entry.key) + "  ";
-  if (entry.old_texts) line += json_string_array(*entry.old_texts);
+  if (entry.old_texts) line += json_quoted(*entry.old_texts);
   if (entry.old_texts && entry.new_texts) line += " -> ";
-  if (entry.new_texts) line += json_string_array(*entry.new_texts);
+  if (entry.new_texts) line += json_quoted(*entry.new_texts);
   return line + "\n";
 }
 
@@ -122,24 +110,22 @@ std::string summary(const std::vector<FileChange>& files) {
   return table.render();
 }
 
-int run(const ParsedArguments& args) {
-  const std::expected<std::optional<DatFileType>, std::string> only = type_option(args);
-  if (!only) return usage_error(kSyntax.name, only.error());
-  const std::string& old_path = args.positionals()[0];
-  const std::string& new_path = args.positionals()[1];
-  const std::optional<DatDatabase> old_archive = open_archive(old_path);
+int run(const DiffOptions& options) {
+  const std::string& old_path = options.old_archive;
+  const std::string& new_path = options.new_archive;
+  const std::optional<DatDatabase> old_archive = open_archive(old_path, kViewingOptions);
   if (!old_archive) return kExitTrouble;
-  const std::optional<DatDatabase> new_archive = open_archive(new_path);
+  const std::optional<DatDatabase> new_archive = open_archive(new_path, kViewingOptions);
   if (!new_archive) return kExitTrouble;
   // The quick check reads no file, so shared blocks cannot multiply its work.
-  if (!args.has("quick") && (!layout_allows_reading(*old_archive, old_path, args) ||
-                             !layout_allows_reading(*new_archive, new_path, args))) {
+  if (!options.quick && (!layout_allows_reading(*old_archive, old_path, options.allow_overlap) ||
+                         !layout_allows_reading(*new_archive, new_path, options.allow_overlap))) {
     return kExitTrouble;
   }
 
-  const ArchiveDiff diff =
-      diff_archives({*old_archive, old_path}, {*new_archive, new_path}, *only, args.has("quick"));
-  const bool json = args.has("json");
+  const ArchiveDiff diff = diff_archives({*old_archive, old_path}, {*new_archive, new_path},
+                                         options.type, options.quick);
+  const bool json = options.json;
   std::string out;
   for (const FileChange& file : diff.files) {
     out += json ? file_json(file) : file_text(file);
@@ -156,6 +142,17 @@ int run(const ParsedArguments& args) {
 
 }  // namespace
 
-Command diff_command() { return {&kSyntax, &run}; }
+void add_diff_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<DiffOptions>(
+      "diff", "compare two archives file by file, and changed string tables entry by entry",
+      kDetails, &run);
+  add_path_argument(app, "OLD", options.old_archive, "the archive as it was");
+  add_path_argument(app, "NEW", options.new_archive, "the archive as it is");
+  add_type_option(app, options.type);
+  add_allow_overlap_option(app, options.allow_overlap);
+  app.add_flag("--json", options.json, "one JSON object per change instead of text (JSON Lines)");
+  app.add_flag("-q,--quick", options.quick,
+               "compare directory entries only (size, compression, timestamp, version)");
+}
 
 }  // namespace kelvane_dat::cli

@@ -14,7 +14,7 @@
 
 #include "archive.hpp"
 #include "chain_groups.hpp"
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 #include "kelvane_platform/command_line.hpp"
 #include "output_directory.hpp"
 #include "parallel_work.hpp"
@@ -25,33 +25,25 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::string_view kPositionals[] = {"ARCHIVE", "DIR"};
-constexpr OptionSyntax kOptions[] = {
-    kTypeOption,
-    kJobsOption,
-    kAllowOverlapOption,
-    {.name = "force",
-     .short_name = 'f',
-     .value_name = "",
-     .help = "write into DIR even when it is not empty, replacing files of the same name"},
+struct ExtractOptions {
+  std::string archive;
+  std::string directory;
+  std::optional<DatFileType> type;
+  std::size_t jobs = 1;
+  bool allow_overlap = false;
+  bool force = false;
 };
-constexpr CommandSyntax kSyntax{
-    .name = "extract",
-    .summary = "write every file, expanded if stored compressed, under a directory",
-    .positionals = kPositionals,
-    .required_positionals = 2,
-    .options = kOptions,
-    .details =
-        "Each file goes to DIR/<TYPE>/<ID>.bin, TYPE as ls shows it and ID as eight upper-case\n"
-        "hexadecimal digits, holding the bytes cat writes. DIR is created when missing; one that\n"
-        "is not empty is refused unless --force is given. Files are read in the order they are\n"
-        "stored. Each is written under a temporary name and renamed when complete. A file that\n"
-        "cannot be read is reported and the others are still extracted; the exit status is then "
-        "1.\n"
-        "An archive whose chains claim the same bytes is refused, naming the overlaps, unless\n"
-        "--allow-overlap is given; files whose entries name the same chain then share one read,\n"
-        "and each is still written.\n",
-};
+
+constexpr const char* kDetails =
+    "Each file goes to DIR/<TYPE>/<ID>.bin, TYPE as ls shows it and ID as eight upper-case\n"
+    "hexadecimal digits, holding the bytes cat writes. DIR is created when missing; one that\n"
+    "is not empty is refused unless --force is given. Files are read in the order they are\n"
+    "stored. Each is written under a temporary name and renamed when complete. A file that\n"
+    "cannot be read is reported and the others are still extracted; the exit status is then "
+    "1.\n"
+    "An archive whose chains claim the same bytes is refused, naming the overlaps, unless\n"
+    "--allow-overlap is given; files whose entries name the same chain then share one read,\n"
+    "and each is still written.\n";
 
 struct Failure {
   std::uint32_t id;
@@ -69,7 +61,7 @@ struct Outcome {
 std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
                                    std::span<const std::uint32_t> ids) {
   std::vector<Outcome> outcomes;
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(ids.front());
+  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(ids.front());
   for (const std::uint32_t id : ids) {
     if (!bytes) {
       outcomes.push_back({0, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
@@ -88,28 +80,26 @@ std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirec
   return outcomes;
 }
 
-int run(const ParsedArguments& args) {
-  const std::expected<std::optional<DatFileType>, std::string> only = type_option(args);
-  if (!only) return usage_error(kSyntax.name, only.error());
-  const std::expected<std::size_t, std::string> jobs = jobs_option(args);
-  if (!jobs) return usage_error(kSyntax.name, jobs.error());
-  const std::string& directory = args.positionals()[1];
+int run(const ExtractOptions& options) {
+  const std::string& directory = options.directory;
   const std::filesystem::path directory_path = kelvane_platform::path_from_utf8(directory);
-  if (!args.has("force") && is_directory_with_entries(directory_path)) {
+  if (!options.force && is_directory_with_entries(directory_path)) {
     report_error("extract to " + directory,
                  "the directory is not empty; use --force to write into it anyway");
     return kExitUsage;
   }
-  const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
+  const std::optional<DatDatabase> archive = open_archive(options.archive);
   if (!archive) return kExitArchiveError;
-  if (!layout_allows_reading(*archive, args.positionals()[0], args)) return kExitArchiveError;
+  if (!layout_allows_reading(*archive, options.archive, options.allow_overlap)) {
+    return kExitArchiveError;
+  }
   const std::expected<OutputDirectory, std::string> out = OutputDirectory::create(directory_path);
   if (!out) {
     report_error("create " + directory, out.error());
     return kExitArchiveError;
   }
 
-  const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(*only);
+  const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(options.type);
   std::set<DatFileType> types;
   for (const std::uint32_t id : ids) types.insert(archive->file_type(id));
   for (const DatFileType type : types) {
@@ -123,7 +113,7 @@ int run(const ParsedArguments& args) {
   const std::vector<std::vector<std::uint32_t>> groups =
       group_ids(ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); });
   std::vector<std::vector<Outcome>> outcomes(groups.size());
-  for_each_in_parallel(groups.size(), *jobs, "extracting", [&](std::size_t i) {
+  for_each_in_parallel(groups.size(), options.jobs, "extracting", [&](std::size_t i) {
     outcomes[i] = extract_group(*archive, *out, groups[i]);
   });
 
@@ -148,6 +138,17 @@ int run(const ParsedArguments& args) {
 
 }  // namespace
 
-Command extract_command() { return {&kSyntax, &run}; }
+void add_extract_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<ExtractOptions>(
+      "extract", "write every file, expanded if stored compressed, under a directory", kDetails,
+      &run);
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  add_path_argument(app, "DIR", options.directory, "the directory to write under");
+  add_type_option(app, options.type);
+  add_jobs_option(app, options.jobs);
+  add_allow_overlap_option(app, options.allow_overlap);
+  app.add_flag("-f,--force", options.force,
+               "write into DIR even when it is not empty, replacing files of the same name");
+}
 
 }  // namespace kelvane_dat::cli

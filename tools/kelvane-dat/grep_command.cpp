@@ -18,57 +18,41 @@ namespace {
 
 constexpr int kExitNoMatch = 1;
 
-constexpr std::string_view kPositionals[] = {"PATTERN", "ARCHIVE"};
-constexpr OptionSyntax kOptions[] = {
-    {.name = "ignore-case",
-     .short_name = 'i',
-     .value_name = "",
-     .help = "ignore case, by Unicode's rules"},
-    {.name = "fixed-strings",
-     .short_name = 'F',
-     .value_name = "",
-     .help = "PATTERN is a plain string, not a regular expression"},
-    {.name = "json",
-     .short_name = 0,
-     .value_name = "",
-     .help = "one JSON object per match instead of text (JSON Lines)"},
+struct GrepOptions {
+  std::string pattern;
+  std::string archive;
+  bool ignore_case = false;
+  bool fixed = false;
+  bool json = false;
 };
-constexpr CommandSyntax kSyntax{
-    .name = "grep",
-    .summary = "search the texts of every string table",
-    .positionals = kPositionals,
-    .required_positionals = 2,
-    .options = kOptions,
-    .details =
-        "PATTERN is a Perl-compatible regular expression matched against each text as UTF-8\n"
-        "characters. Each matching text is one line: table id, key and the text, quoted; tables\n"
-        "in id order, entries in key order. With --json each match is one line:\n"
-        "  {\"table\": \"0x2300000A\", \"key\": \"0x014152D5\", \"index\": 0, \"text\": \"Left "
-        "Alt\"}\n"
-        "where index is the text's position among its entry's texts. The exit status is 0 when\n"
-        "a text matched, 1 when none did, 2 when a table could not be read or the pattern is\n"
-        "invalid.\n",
-};
+
+constexpr const char* kDetails =
+    "PATTERN is a Perl-compatible regular expression matched against each text as UTF-8\n"
+    "characters. Each matching text is one line: table id, key and the text, quoted; tables\n"
+    "in id order, entries in key order. With --json each match is one line:\n"
+    "  {\"table\":\"0x2300000A\",\"key\":\"0x014152D5\",\"index\":0,\"text\":\"Left Alt\"}\n"
+    "where index is the text's position among its entry's texts. The exit status is 0 when\n"
+    "a text matched, 1 when none did, 2 when a table could not be read or the pattern is\n"
+    "invalid.\n";
 
 std::string match_line(std::uint32_t table, std::uint32_t key, std::size_t index,
                        const std::string& text, bool json) {
-  if (!json) return id_text(table) + "  " + id_text(key) + "  " + json_string(text) + "\n";
-  return "{\"table\": \"" + id_text(table) + "\", \"key\": \"" + id_text(key) +
-         "\", \"index\": " + std::to_string(index) + ", \"text\": " + json_string(text) + "}\n";
+  if (!json) return id_text(table) + "  " + id_text(key) + "  " + json_quoted(text) + "\n";
+  return json_line(
+      {{"table", id_text(table)}, {"key", id_text(key)}, {"index", index}, {"text", text}});
 }
 
-int run(const ParsedArguments& args) {
-  const std::string& pattern_text = args.positionals()[0];
+int run(const GrepOptions& options) {
   const std::expected<TextPattern, std::string> pattern = TextPattern::compile(
-      pattern_text, {.fixed = args.has("fixed-strings"), .ignore_case = args.has("ignore-case")});
+      options.pattern, {.fixed = options.fixed, .ignore_case = options.ignore_case});
   if (!pattern) {
-    report_error("invalid pattern " + json_string(pattern_text), pattern.error());
+    report_error("invalid pattern " + json_quoted(options.pattern), pattern.error());
     return kExitTrouble;
   }
-  const std::optional<DatDatabase> archive = open_archive(args.positionals()[1]);
+  const std::optional<DatDatabase> archive = open_archive(options.archive);
   if (!archive) return kExitTrouble;
 
-  const bool json = args.has("json");
+  const bool json = options.json;
   bool matched = false;
   bool trouble = false;
   for (const std::uint32_t id : archive->ids(DatFileType::StringTable)) {
@@ -94,6 +78,15 @@ int run(const ParsedArguments& args) {
 
 }  // namespace
 
-Command grep_command() { return {&kSyntax, &run}; }
+void add_grep_command(CommandSet& commands) {
+  const auto [app, options] =
+      commands.add<GrepOptions>("grep", "search the texts of every string table", kDetails, &run);
+  app.add_option("PATTERN", options.pattern, "what to look for")->required();
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  app.add_flag("-i,--ignore-case", options.ignore_case, "ignore case, by Unicode's rules");
+  app.add_flag("-F,--fixed-strings", options.fixed,
+               "PATTERN is a plain string, not a regular expression");
+  app.add_flag("--json", options.json, "one JSON object per match instead of text (JSON Lines)");
+}
 
 }  // namespace kelvane_dat::cli

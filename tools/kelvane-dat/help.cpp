@@ -9,32 +9,46 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-std::string usage_line(const CommandSyntax& syntax) {
-  std::string line = "Usage: " + std::string(kProgramName) + " " + std::string(syntax.name);
-  if (!syntax.options.empty()) line += " [OPTIONS]";
-  for (std::size_t i = 0; i < syntax.positionals.size(); ++i) {
-    const std::string name(syntax.positionals[i]);
-    line += i < syntax.required_positionals ? " " + name : " [" + name + "]";
+// The positional arguments of a command, in order.
+std::vector<const CLI::Option*> positionals(const CLI::App& app) {
+  return app.get_options([](const CLI::Option* option) { return option->get_positional(); });
+}
+
+std::string usage_line(const Command& command) {
+  std::string line = "Usage: " + std::string(kProgramName) + " " + command.name() + " [OPTIONS]";
+  for (const CLI::Option* positional : positionals(*command.app)) {
+    const std::string name = positional->get_name();
+    line += positional->get_required() ? " " + name : " [" + name + "]";
   }
   return line + "\n";
 }
 
-std::string option_cell(std::string_view long_name, char short_name, std::string_view value) {
-  std::string cell = short_name != 0 ? std::string("-") + short_name + ", " : "    ";
-  cell += "--" + std::string(long_name);
-  if (!value.empty()) cell += " " + std::string(value);
+}  // namespace
+
+std::string option_cell(const CLI::Option& option) {
+  const std::vector<std::string>& short_names = option.get_snames();
+  std::string cell = short_names.empty() ? "    " : "-" + short_names.front() + ", ";
+  cell += "--" + option.get_lnames().front();
+  if (option.get_expected_min() > 0) cell += " " + option.get_type_name();
   return cell;
 }
 
-}  // namespace
+std::vector<const CLI::Option*> command_options(const Command& command) {
+  const CLI::App& app = *command.app;
+  std::vector<const CLI::Option*> options = app.get_options([&](const CLI::Option* option) {
+    return option->nonpositional() && option != app.get_help_ptr();
+  });
+  options.push_back(app.get_help_ptr());
+  return options;
+}
 
-std::string overview_help(std::span<const Command> commands) {
+std::string overview_help(const CommandSet& commands) {
   std::string text =
       "Usage: " + std::string(kProgramName) + " COMMAND [ARGS]\n\n" +
       "Looks inside Kelvane data archives, unpacks, compares and searches them.\n\nCommands:\n";
   Columns table({false, false});
-  for (const Command& command : commands) {
-    table.add_row({"  " + std::string(command.syntax->name), std::string(command.syntax->summary)});
+  for (const Command& command : commands.commands()) {
+    table.add_row({"  " + command.name(), command.summary});
   }
   text += table.render();
   text +=
@@ -45,26 +59,24 @@ std::string overview_help(std::span<const Command> commands) {
       "\n"
       "Run '" +
       std::string(kProgramName) +
-      " COMMAND --help' for the arguments of a command. File ids are\n"
+      " help COMMAND' for the arguments of a command. File ids are\n"
       "accepted in hexadecimal (0x2300000A) or decimal (587202570).\n"
       "Exit status: 0 success, 1 archive error, 2 usage error; diff and grep, like the\n"
       "standard tools: 1 a difference or no match, 2 any trouble.\n";
   return text;
 }
 
-std::string command_help(const CommandSyntax& syntax) {
-  std::string summary(syntax.summary);
+std::string command_help(const Command& command) {
+  std::string summary = command.summary;
   if (!summary.empty())
     summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-  std::string text = usage_line(syntax) + "\n" + summary + ".\n\nOptions:\n";
+  std::string text = usage_line(command) + "\n" + summary + ".\n\nOptions:\n";
   Columns table({false, false});
-  for (const OptionSyntax& option : syntax.options) {
-    table.add_row({"  " + option_cell(option.name, option.short_name, option.value_name),
-                   std::string(option.help)});
+  for (const CLI::Option* option : command_options(command)) {
+    table.add_row({"  " + option_cell(*option), option->get_description()});
   }
-  table.add_row({"  " + option_cell("help", 'h', ""), "show this help"});
   text += table.render();
-  if (!syntax.details.empty()) text += "\n" + std::string(syntax.details);
+  if (!command.details.empty()) text += "\n" + command.details;
   return text;
 }
 

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "archive.hpp"
@@ -17,20 +18,20 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::string_view kPositionals[] = {"ARCHIVE"};
-constexpr CommandSyntax kSyntax{
-    .name = "info",
-    .summary = "show the header fields, kind, block size and the files per type",
-    .positionals = kPositionals,
-    .required_positionals = 1,
-    .options = {},
-    .details =
-        "Layout: the bytes the chains of files and of directory nodes claim (each block's\n"
-        "pointer and the payload it gives), the bytes nothing claims (free blocks, unused block\n"
-        "ends; the header's 0x190 bytes count in none), and the overlaps, which verify lists.\n"
-        "The table of types counts the directory's entries; bytes are as stored, so a compressed\n"
-        "file counts with its compressed size. Only block pointers are read, no file.\n",
+struct InfoOptions {
+  std::string archive;
+  bool json = false;
 };
+
+constexpr const char* kDetails =
+    "Layout: the bytes the chains of files and of directory nodes claim (each block's\n"
+    "pointer and the payload it gives), the bytes nothing claims (free blocks, unused block\n"
+    "ends; the header's 0x190 bytes count in none), and the overlaps, which verify lists.\n"
+    "The table of types counts the directory's entries; bytes are as stored, so a compressed\n"
+    "file counts with its compressed size. Only block pointers are read, no file.\n"
+    "With --json all of it is one object: archive, kind, block_size, files, header (each\n"
+    "field, decimal ones as numbers), layout, and types (type, files, compressed,\n"
+    "stored_bytes, in the order of the table, without its total).\n";
 
 struct TypeTotals {
   std::size_t files = 0;
@@ -55,24 +56,28 @@ std::string layout_text(const ArchiveLayout& layout) {
   return rows.render();
 }
 
-std::string types_text(const DatDatabase& archive) {
-  // Types in the order their first file appears among the sorted ids, like ls lists them.
-  std::vector<DatFileType> order;
-  std::map<DatFileType, TypeTotals> totals;
+// Types in the order their first file appears among the sorted ids, like ls lists them.
+std::vector<std::pair<DatFileType, TypeTotals>> type_totals(const DatDatabase& archive) {
+  std::vector<std::pair<DatFileType, TypeTotals>> order;
+  std::map<DatFileType, std::size_t> slot_of;
   for (const std::uint32_t id : archive.ids()) {
     const DatFileType type = archive.file_type(id);
-    const auto [slot, inserted] = totals.try_emplace(type);
-    if (inserted) order.push_back(type);
+    const auto [slot, inserted] = slot_of.try_emplace(type, order.size());
+    if (inserted) order.emplace_back(type, TypeTotals{});
+    TypeTotals& totals = order[slot->second].second;
     const DatFileEntry& entry = *archive.find(id);
-    ++slot->second.files;
-    if (entry.is_compressed()) ++slot->second.compressed;
-    slot->second.stored_bytes += entry.size;
+    ++totals.files;
+    if (entry.is_compressed()) ++totals.compressed;
+    totals.stored_bytes += entry.size;
   }
+  return order;
+}
+
+std::string types_text(const std::vector<std::pair<DatFileType, TypeTotals>>& types) {
   Columns table({false, true, true, true});
   table.add_row({"Type", "Files", "Compressed", "Stored bytes"});
   TypeTotals all;
-  for (const DatFileType type : order) {
-    const TypeTotals& t = totals.at(type);
+  for (const auto& [type, t] : types) {
     table.add_row({std::string(to_string(type)), std::to_string(t.files),
                    std::to_string(t.compressed), std::to_string(t.stored_bytes)});
     all.files += t.files;
@@ -84,8 +89,38 @@ std::string types_text(const DatDatabase& archive) {
   return table.render();
 }
 
-int run(const ParsedArguments& args) {
-  const std::string path = args.positionals()[0];
+std::string info_json(const std::string& path, const DatDatabase& archive,
+                      const ArchiveLayout& layout,
+                      const std::vector<std::pair<DatFileType, TypeTotals>>& types) {
+  Json header = Json::object();
+  for (HeaderField& field : header_fields(archive.header())) {
+    const bool decimal =
+        !field.value.empty() && field.value.find_first_not_of("0123456789") == std::string::npos;
+    header[std::string(field.name)] =
+        decimal ? Json(std::stoull(field.value)) : Json(std::move(field.value));
+  }
+  Json type_rows = Json::array();
+  for (const auto& [type, t] : types) {
+    type_rows.push_back({{"type", to_string(type)},
+                         {"files", t.files},
+                         {"compressed", t.compressed},
+                         {"stored_bytes", t.stored_bytes}});
+  }
+  return json_line({{"archive", path},
+                    {"kind", to_string(archive.dat_kind())},
+                    {"block_size", archive.header().block_size},
+                    {"files", archive.files().size()},
+                    {"header", std::move(header)},
+                    {"layout",
+                     {{"file_bytes", layout.file_bytes},
+                      {"directory_bytes", layout.directory_bytes},
+                      {"unclaimed_bytes", layout.unclaimed_bytes},
+                      {"overlaps", layout.overlaps.size()}}},
+                    {"types", std::move(type_rows)}});
+}
+
+int run(const InfoOptions& options) {
+  const std::string& path = options.archive;
   const std::optional<DatDatabase> archive = open_archive(path);
   if (!archive) return kExitArchiveError;
   const Result<ArchiveLayout> layout = check_layout(*archive);
@@ -93,18 +128,28 @@ int run(const ParsedArguments& args) {
     report_error("check layout of " + path, error_text(layout.error()));
     return kExitArchiveError;
   }
+  const std::vector<std::pair<DatFileType, TypeTotals>> types = type_totals(*archive);
+  if (options.json) {
+    write_out(info_json(path, *archive, *layout, types));
+    return finish_output(kExitSuccess);
+  }
   Columns summary({false, false});
   summary.add_row({"Archive:", path});
   summary.add_row({"Kind:", std::string(to_string(archive->dat_kind()))});
   summary.add_row({"Block size:", std::to_string(archive->header().block_size)});
   summary.add_row({"Files:", std::to_string(archive->files().size())});
   write_out(summary.render() + "\nHeader:\n" + header_text(archive->header()) + "\nLayout:\n" +
-            layout_text(*layout) + "\n" + types_text(*archive));
+            layout_text(*layout) + "\n" + types_text(types));
   return finish_output(kExitSuccess);
 }
 
 }  // namespace
 
-Command info_command() { return {&kSyntax, &run}; }
+void add_info_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<InfoOptions>(
+      "info", "show the header fields, kind, block size and the files per type", kDetails, &run);
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  app.add_flag("--json", options.json, "one JSON object instead of text");
+}
 
 }  // namespace kelvane_dat::cli

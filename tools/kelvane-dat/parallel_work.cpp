@@ -18,12 +18,17 @@ constexpr std::size_t kMaxJobs = 256;
 
 }  // namespace
 
-std::expected<std::size_t, std::string> jobs_option(const ParsedArguments& args) {
-  const std::optional<std::string> value = args.value(kJobsOption.name);
-  if (!value) return 1;
-  std::expected<std::size_t, std::string> count = parse_count(*value, kMaxJobs);
-  if (!count) return std::unexpected("--jobs: " + count.error());
-  return count;
+CLI::Option* add_jobs_option(CLI::App& app, std::size_t& jobs) {
+  return app
+      .add_option_function<std::string>(
+          "-j,--jobs",
+          [&jobs](const std::string& value) {
+            const std::expected<std::size_t, std::string> count = parse_count(value, kMaxJobs);
+            if (!count) throw CLI::ValidationError("--jobs: " + count.error());
+            jobs = *count;
+          },
+          "work on N files at a time, on N threads sharing the open archive (default 1)")
+      ->type_name("N");
 }
 
 void for_each_in_parallel(std::size_t count, std::size_t jobs, const std::string& label,

@@ -13,15 +13,9 @@
 
 namespace kelvane_dat::cli {
 
-// The --jobs option, an OptionSyntax for each command that takes it.
-inline constexpr OptionSyntax kJobsOption{
-    .name = "jobs",
-    .short_name = 'j',
-    .value_name = "N",
-    .help = "work on N files at a time, on N threads sharing the open archive (default 1)"};
-
-// The value of --jobs (1 when absent), or the text of a usage error.
-std::expected<std::size_t, std::string> jobs_option(const ParsedArguments& args);
+// -j, --jobs N, for each command that works on many files at once: a whole number from 1 to 256.
+// `jobs` keeps its value when the option is absent.
+CLI::Option* add_jobs_option(CLI::App& app, std::size_t& jobs);
 
 // Calls `work(i)` for every i below `count`, each exactly once, on up to `jobs` threads, while a
 // progress line ("LABEL i/count") is drawn on standard error when it is a terminal. The archive's

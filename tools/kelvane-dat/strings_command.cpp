@@ -16,52 +16,40 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::string_view kPositionals[] = {"ARCHIVE", "ID"};
-constexpr OptionSyntax kOptions[] = {
-    {.name = "json",
-     .short_name = 0,
-     .value_name = "",
-     .help = "one JSON object per entry instead of text (JSON Lines)"},
-};
-constexpr CommandSyntax kSyntax{
-    .name = "strings",
-    .summary = "print the string tables of an archive, or the one with id ID",
-    .positionals = kPositionals,
-    .required_positionals = 1,
-    .options = kOptions,
-    .details =
-        "Tables come in id order, entries in key order. Text output shows each table as a line\n"
-        "with its id, language and entry count, then one indented line per entry: its key, its\n"
-        "texts as quoted strings, and data_id, variables and the packing flag when they are set.\n"
-        "With --json each entry is one line:\n"
-        "  {\"table\":\"0x2300000A\",\"key\":\"0x014152D5\",\"data_id\":\"0x00000000\",\n"
-        "   \"strings\":[\"Left Alt\"],\"variables\":[]}\n"
-        "Texts are UTF-8.\n",
+struct StringsOptions {
+  std::string archive;
+  std::optional<std::uint32_t> id;
+  bool json = false;
 };
 
-std::string variables_list(const std::vector<std::uint32_t>& variables) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < variables.size(); ++i) {
-    if (i > 0) out += ",";
-    out += std::to_string(variables[i]);
-  }
-  return out + "]";
-}
+constexpr const char* kDetails =
+    "Tables come in id order, entries in key order. Text output shows each table as a line\n"
+    "with its id, language and entry count, then one indented line per entry: its key, its\n"
+    "texts as quoted strings, and data_id, variables and the packing flag when they are set.\n"
+    "With --json each entry is one line:\n"
+    "  {\"table\":\"0x2300000A\",\"language\":1,\"key\":\"0x014152D5\",\n"
+    "   \"data_id\":\"0x00000000\",\"strings\":[\"Left Alt\"],\"variables\":[],\n"
+    "   \"var_name_table_worth_packing\":false}\n"
+    "Texts are UTF-8.\n";
 
-std::string entry_json(std::uint32_t table_id, std::uint32_t key, const StringTableString& entry) {
-  std::string line = "{\"table\":\"" + id_text(table_id) + "\",\"key\":\"" + id_text(key) +
-                     "\",\"data_id\":\"" + id_text(entry.data_id) +
-                     "\",\"strings\":" + json_string_array(entry.strings);
-  return line + ",\"variables\":" + variables_list(entry.variables) + "}\n";
+std::string entry_json(std::uint32_t table_id, const StringTable& table, std::uint32_t key,
+                       const StringTableString& entry) {
+  return json_line({{"table", id_text(table_id)},
+                    {"language", table.language},
+                    {"key", id_text(key)},
+                    {"data_id", id_text(entry.data_id)},
+                    {"strings", entry.strings},
+                    {"variables", entry.variables},
+                    {"var_name_table_worth_packing", entry.is_var_name_table_worth_packing}});
 }
 
 std::string entry_text(std::uint32_t key, const StringTableString& entry) {
   std::string line = "  " + id_text(key);
   for (std::size_t i = 0; i < entry.strings.size(); ++i) {
-    line += (i == 0 ? "  " : " ") + json_string(entry.strings[i]);
+    line += (i == 0 ? "  " : " ") + json_quoted(entry.strings[i]);
   }
   if (entry.data_id != 0) line += "  data_id=" + id_text(entry.data_id);
-  if (!entry.variables.empty()) line += "  variables=" + variables_list(entry.variables);
+  if (!entry.variables.empty()) line += "  variables=" + json_quoted(entry.variables);
   if (entry.is_var_name_table_worth_packing) line += "  var_name_table_worth_packing";
   return line + "\n";
 }
@@ -75,7 +63,7 @@ std::string table_output(std::uint32_t id, const StringTable& table, bool json) 
   }
   for (const std::uint32_t key : sorted_keys(table)) {
     const StringTableString& entry = table.strings.at(key);
-    out += json ? entry_json(id, key, entry) : entry_text(key, entry);
+    out += json ? entry_json(id, table, key, entry) : entry_text(key, entry);
   }
   return out;
 }
@@ -88,20 +76,15 @@ bool print_table(const DatDatabase& archive, std::uint32_t id, bool json) {
   return true;
 }
 
-int run(const ParsedArguments& args) {
-  std::optional<std::uint32_t> only;
-  if (const std::optional<std::string> id_argument = args.positional(1)) {
-    const std::expected<std::uint32_t, std::string> id = parse_file_id(*id_argument);
-    if (!id) return usage_error(kSyntax.name, id.error());
-    only = *id;
-  }
-  const std::optional<DatDatabase> archive = open_archive(args.positionals()[0]);
+int run(const StringsOptions& options) {
+  const std::optional<std::uint32_t> only = options.id;
+  const std::optional<DatDatabase> archive = open_archive(options.archive);
   if (!archive) return kExitArchiveError;
 
   std::vector<std::uint32_t> ids;
   if (only) {
     if (archive->find(*only) == nullptr) {
-      report_error("read " + id_text(*only), DatError::not_found(*only).to_string());
+      report_fetch_error(*only, DatError::not_found(*only));
       return kExitArchiveError;
     }
     const DatFileType type = archive->file_type(*only);
@@ -116,7 +99,7 @@ int run(const ParsedArguments& args) {
   }
   // One bad table does not hide the others; it only changes the exit status.
   int status = kExitSuccess;
-  const bool json = args.has("json");
+  const bool json = options.json;
   for (const std::uint32_t id : ids) {
     if (!print_table(*archive, id, json)) status = kExitArchiveError;
   }
@@ -125,6 +108,12 @@ int run(const ParsedArguments& args) {
 
 }  // namespace
 
-Command strings_command() { return {&kSyntax, &run}; }
+void add_strings_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<StringsOptions>(
+      "strings", "print the string tables of an archive, or the one with id ID", kDetails, &run);
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  add_file_id_argument(app, options.id, "only this table");
+  app.add_flag("--json", options.json, "one JSON object per entry instead of text (JSON Lines)");
+}
 
 }  // namespace kelvane_dat::cli

@@ -5,54 +5,32 @@
 
 namespace kelvane_dat::cli {
 
-std::string json_string(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out.push_back('"');
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out.append("\\\"");
-        break;
-      case '\\':
-        out.append("\\\\");
-        break;
-      case '\n':
-        out.append("\\n");
-        break;
-      case '\t':
-        out.append("\\t");
-        break;
-      case '\r':
-        out.append("\\r");
-        break;
-      case '\b':
-        out.append("\\b");
-        break;
-      case '\f':
-        out.append("\\f");
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
-          out.append(escape);
-        } else {
-          out.push_back(c);
-        }
-    }
-  }
-  out.push_back('"');
-  return out;
+std::string json_quoted(const Json& value) {
+  return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string json_string_array(const std::vector<std::string>& texts) {
-  std::string out = "[";
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (i > 0) out += ",";
-    out += json_string(texts[i]);
-  }
-  return out + "]";
+std::string json_line(const Json& value) { return json_quoted(value) + "\n"; }
+
+std::string iso8601_utc(std::uint32_t seconds) {
+  // Days to a civil date by Howard Hinnant's algorithm, so no C library time zone state is
+  // touched (gmtime is not thread-safe and Windows lacks gmtime_r).
+  const std::int64_t days = seconds / 86400 + 719468;
+  const std::int64_t era = days / 146097;
+  const std::int64_t day_of_era = days - era * 146097;
+  const std::int64_t year_of_era =
+      (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
+  const std::int64_t day_of_year =
+      day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
+  const std::int64_t month_index = (5 * day_of_year + 2) / 153;
+  const std::int64_t day = day_of_year - (153 * month_index + 2) / 5 + 1;
+  const std::int64_t month = month_index < 10 ? month_index + 3 : month_index - 9;
+  const std::int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
+  const std::uint32_t in_day = seconds % 86400;
+  char text[32];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02u:%02u:%02uZ",
+                static_cast<long long>(year), static_cast<long long>(month),
+                static_cast<long long>(day), in_day / 3600, in_day / 60 % 60, in_day % 60);
+  return text;
 }
 
 std::string counted(std::uint64_t count, std::string_view one, std::string_view many) {

@@ -1,23 +1,30 @@
 #pragma once
 
-// Text the tool prints: JSON strings, aligned columns, bytes in hexadecimal.
+// Text the tool prints: JSON, aligned columns, counts.
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "nlohmann/json.hpp"
+
 namespace kelvane_dat::cli {
 
-// `text` (UTF-8) as a JSON string in double quotes. Quote, backslash and the control characters
-// below U+0020 are escaped (\n, \t, \r, \b, \f by name, the rest as \u00XX); everything else,
-// non-ASCII included, is copied as it is, since the output is UTF-8 anyway.
-std::string json_string(std::string_view text);
+// Every JSON the tool writes goes through nlohmann/json, keys in the order they were added.
+using Json = nlohmann::ordered_json;
 
-// Texts as a JSON array of strings: ["a","b"].
-std::string json_string_array(const std::vector<std::string>& texts);
+// `value` on one line, compact, with a line feed: a record of JSON Lines, or a whole document.
+// Bytes that are not UTF-8 become U+FFFD instead of failing the output.
+std::string json_line(const Json& value);
+
+// A text, or texts, quoted as JSON: how the text output shows texts, so that any byte in them
+// stays visible and on one line.
+std::string json_quoted(const Json& value);
+
+// Seconds since 1970-01-01 UTC as ISO 8601 in UTC: "2020-07-04T04:05:30Z".
+std::string iso8601_utc(std::uint32_t seconds);
 
 // "1 file", "2 files"; `many` replaces the plural when adding an s does not make it ("entries").
 std::string counted(std::uint64_t count, std::string_view one, std::string_view many = {});

@@ -26,8 +26,14 @@ std::expected<TextPattern, std::string> TextPattern::compile(std::string_view pa
   // misses matches ending in a four-byte character under PCRE2_MATCH_INVALID_UTF, so that option,
   // which only matters for invalid input, is left off.
   std::uint32_t flags = PCRE2_UTF;
-  if (options.fixed) flags |= PCRE2_LITERAL;
-  if (options.ignore_case) flags |= PCRE2_CASELESS | PCRE2_UCP;
+  if (options.ignore_case) flags |= PCRE2_CASELESS;
+  // PCRE2_UCP (Unicode's \w, \d, \b) is refused beside PCRE2_LITERAL, and a plain string has no
+  // classes anyway; in UTF mode its caseless match already folds by Unicode's rules.
+  if (options.fixed) {
+    flags |= PCRE2_LITERAL;
+  } else if (options.ignore_case) {
+    flags |= PCRE2_UCP;
+  }
   int error_code = 0;
   PCRE2_SIZE error_offset = 0;
   pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),

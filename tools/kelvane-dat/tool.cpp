@@ -11,40 +11,41 @@
 
 namespace kelvane_dat::cli {
 
-std::span<const Command> all_commands() {
-  static const Command commands[] = {info_command(),    ls_command(),     cat_command(),
-                                     strings_command(), verify_command(), extract_command(),
-                                     diff_command(),    grep_command()};
-  return commands;
-}
-
 int run_tool(std::span<const std::string> args) {
+  const CommandSet commands = all_commands();
   if (args.empty()) {
-    write_err(overview_help(all_commands()));
+    write_err(overview_help(commands));
     return kExitUsage;
   }
   const std::string& first = args.front();
   if (first == "--help" || first == "-h" || first == "help") {
-    write_out(overview_help(all_commands()));
+    if (args.size() == 1) {
+      write_out(overview_help(commands));
+      return finish_output(kExitSuccess);
+    }
+    // "help CMD" and "--help CMD", as git has them.
+    const Command* command = commands.find(args[1]);
+    if (command == nullptr) return usage_error("", "unknown command '" + args[1] + "'");
+    write_out(command_help(*command));
     return finish_output(kExitSuccess);
   }
   if (first == "--version") {
     write_out(std::string(kProgramName) + " " + std::string(kVersion) + "\n");
     return finish_output(kExitSuccess);
   }
-  for (const Command& command : all_commands()) {
-    if (command.syntax->name != first) continue;
-    auto parsed = parse_arguments(*command.syntax, args.subspan(1));
-    if (!parsed) return usage_error(command.syntax->name, parsed.error());
-    if (parsed->help_requested()) {
-      write_out(command_help(*command.syntax));
-      return finish_output(kExitSuccess);
-    }
-    return command.run(*parsed);
+  const Command* command = commands.find(first);
+  if (command == nullptr) {
+    const std::string what = first.starts_with('-') ? "unknown option '" + first + "'"
+                                                    : "unknown command '" + first + "'";
+    return usage_error("", what);
   }
-  const std::string what =
-      first.starts_with('-') ? "unknown option '" + first + "'" : "unknown command '" + first + "'";
-  return usage_error("", what);
+  const std::expected<ParseOutcome, std::string> parsed = parse_command(*command, args.subspan(1));
+  if (!parsed) return usage_error(command->name(), parsed.error());
+  if (*parsed == ParseOutcome::Help) {
+    write_out(command_help(*command));
+    return finish_output(kExitSuccess);
+  }
+  return command->run();
 }
 
 }  // namespace kelvane_dat::cli

@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "archive.hpp"
-#include "kelvane_dat/byte_cursor.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "parallel_work.hpp"
@@ -25,23 +23,22 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-constexpr std::string_view kPositionals[] = {"ARCHIVE"};
-constexpr OptionSyntax kOptions[] = {kJobsOption};
-constexpr CommandSyntax kSyntax{
-    .name = "verify",
-    .summary = "read every file and decode every string table, reporting what fails",
-    .positionals = kPositionals,
-    .required_positionals = 1,
-    .options = kOptions,
-    .details =
-        "First the layout: bytes that two chains claim, or one chain twice, are a failure each,\n"
-        "named by both owners and the offset, and a file whose chain runs into bytes already\n"
-        "claimed is not read, so no chain is read twice. Then each failure is reported on\n"
-        "standard error with the file's id, in id order, and a summary line follows on standard\n"
-        "output. A compressed file fails when it expands to fewer bytes than it declares; a\n"
-        "string table fails when it cannot be decoded, names another id, or leaves bytes\n"
-        "undecoded. The exit status is 1 when anything failed.\n",
+struct VerifyOptions {
+  std::string archive;
+  std::size_t jobs = 1;
+  bool json = false;
 };
+
+constexpr const char* kDetails =
+    "First the layout: bytes that two chains claim, or one chain twice, are a failure each,\n"
+    "named by both owners and the offset, and a file whose chain runs into bytes already\n"
+    "claimed is not read, so no chain is read twice. Then each failure is reported on\n"
+    "standard error with the file's id, in id order, and a summary line follows on standard\n"
+    "output. A compressed file fails when it expands to fewer bytes than it declares; a\n"
+    "string table fails when it cannot be decoded, names another id, or leaves bytes\n"
+    "undecoded. The exit status is 1 when anything failed. With --json the summary is one\n"
+    "object: files, bytes, string_tables, entries and failures, a list of {\"what\", \"error\"}\n"
+    "in the order standard error has them.\n";
 
 struct Failure {
   std::string what;
@@ -55,61 +52,25 @@ struct FileOutcome {
   std::optional<Failure> failure;
 };
 
-// The size a compressed payload declares in its first four bytes, read on its own so the file's
-// bytes still come from get_file like every other reader's.
-Result<std::optional<std::uint32_t>> declared_size(const DatDatabase& archive,
-                                                   const DatFileEntry& entry) {
-  constexpr std::uint32_t kSizePrefix = 4;
-  if (entry.size < kSizePrefix) return std::nullopt;
-  const Result<std::vector<std::uint8_t>> prefix =
-      archive.read_file_data(entry.offset, kSizePrefix);
-  if (!prefix) return std::unexpected(prefix.error());
-  return load_le32(prefix->data());
-}
-
 FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   FileOutcome outcome;
   const std::string id_string = id_text(id);
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file(id);
-  if (!bytes) {
-    outcome.failure = Failure{"read " + id_string, error_text(bytes.error())};
+  // The checked fetch fails a compressed payload that yields less than it declares.
+  const Result<FileView> view = archive.view_file_checked(id);
+  if (!view) {
+    outcome.failure = Failure{"read " + id_string, error_text(view.error())};
     return outcome;
   }
-  outcome.bytes = bytes->size();
-  const DatFileEntry& entry = *archive.find(id);
-  if (entry.is_compressed()) {
-    const Result<std::optional<std::uint32_t>> declared = declared_size(archive, entry);
-    if (!declared) {
-      outcome.failure = Failure{"read " + id_string, error_text(declared.error())};
-      return outcome;
-    }
-    if (!*declared) {
-      outcome.failure = Failure{"expand " + id_string, "the compressed payload has " +
-                                                           std::to_string(entry.size) +
-                                                           " bytes, too few to declare its size"};
-      return outcome;
-    }
-    if (bytes->size() != **declared) {
-      outcome.failure = Failure{"expand " + id_string,
-                                "the compressed payload yields " + std::to_string(bytes->size()) +
-                                    " of the " + std::to_string(**declared) + " bytes it declares"};
-      return outcome;
-    }
-  }
+  outcome.bytes = view->size();
   if (archive.file_type(id) != DatFileType::StringTable) return outcome;
 
   outcome.string_table = true;
   const std::string what = "decode string table " + id_string;
-  ByteCursor cursor(*bytes);
-  const std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
+  const std::expected<StringTable, std::string> table = decode_string_table(view->to_vector());
   if (!table) {
-    outcome.failure = Failure{what, table.error().to_string()};
+    outcome.failure = Failure{what, table.error()};
   } else if (table->id != id) {
     outcome.failure = Failure{what, "the table names itself " + id_text(table->id)};
-  } else if (cursor.position() != bytes->size()) {
-    outcome.failure =
-        Failure{what, "decoding stopped at byte " + std::to_string(cursor.position()) + " of " +
-                          std::to_string(bytes->size())};
   } else {
     outcome.entries = table->strings.size();
   }
@@ -128,11 +89,9 @@ std::vector<std::uint32_t> ids_to_read(const DatDatabase& archive, const Archive
   return ids;
 }
 
-int run(const ParsedArguments& args) {
-  const std::expected<std::size_t, std::string> jobs = jobs_option(args);
-  if (!jobs) return usage_error(kSyntax.name, jobs.error());
-  const std::string& path = args.positionals()[0];
-  const std::optional<DatDatabase> archive = open_archive(path);
+int run(const VerifyOptions& options) {
+  const std::string& path = options.archive;
+  const std::optional<DatDatabase> archive = open_archive(path, kViewingOptions);
   if (!archive) return kExitArchiveError;
   const Result<ArchiveLayout> layout = check_layout(*archive);
   if (!layout) {
@@ -144,12 +103,15 @@ int run(const ParsedArguments& args) {
   // failures are still reported in id order.
   const std::vector<std::uint32_t> ids = ids_to_read(*archive, *layout);
   std::vector<FileOutcome> outcomes(ids.size());
-  for_each_in_parallel(ids.size(), *jobs, "verifying",
+  for_each_in_parallel(ids.size(), options.jobs, "verifying",
                        [&](std::size_t i) { outcomes[i] = check_file(*archive, ids[i]); });
   std::uint64_t bytes = 0;
   std::size_t tables = 0;
   std::size_t entries = 0;
-  for (const LayoutOverlap& overlap : layout->overlaps) report_error("layout", overlap.to_string());
+  std::vector<Failure> reported;
+  for (const LayoutOverlap& overlap : layout->overlaps) {
+    reported.push_back({"layout", overlap.to_string()});
+  }
   std::vector<std::pair<std::uint32_t, const Failure*>> failures;
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
     const FileOutcome& outcome = outcomes[i];
@@ -159,16 +121,36 @@ int run(const ParsedArguments& args) {
     if (outcome.failure) failures.emplace_back(ids[i], &*outcome.failure);
   }
   std::sort(failures.begin(), failures.end());
-  for (const auto& [id, failure] : failures) report_error(failure->what, failure->text);
-  const std::size_t failure_count = layout->overlaps.size() + failures.size();
+  for (const auto& [id, failure] : failures) reported.push_back(*failure);
+  for (const Failure& failure : reported) report_error(failure.what, failure.text);
+  const int status = reported.empty() ? kExitSuccess : kExitArchiveError;
+  if (options.json) {
+    Json failure_list = Json::array();
+    for (const Failure& failure : reported) {
+      failure_list.push_back({{"what", failure.what}, {"error", failure.text}});
+    }
+    write_out(json_line({{"files", ids.size()},
+                         {"bytes", bytes},
+                         {"string_tables", tables},
+                         {"entries", entries},
+                         {"failures", std::move(failure_list)}}));
+    return finish_output(status);
+  }
   write_out("checked " + counted(ids.size(), "file") + " (" + counted(bytes, "byte") + ") and " +
             counted(tables, "string table") + " (" + counted(entries, "entry", "entries") + "): " +
-            (failure_count == 0 ? "no failures" : counted(failure_count, "failure")) + "\n");
-  return finish_output(failure_count == 0 ? kExitSuccess : kExitArchiveError);
+            (reported.empty() ? "no failures" : counted(reported.size(), "failure")) + "\n");
+  return finish_output(status);
 }
 
 }  // namespace
 
-Command verify_command() { return {&kSyntax, &run}; }
+void add_verify_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<VerifyOptions>(
+      "verify", "read every file and decode every string table, reporting what fails", kDetails,
+      &run);
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  add_jobs_option(app, options.jobs);
+  app.add_flag("--json", options.json, "the summary as one JSON object instead of text");
+}
 
 }  // namespace kelvane_dat::cli

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "bench_registry.hpp"
+#include "kelvane_dat/compress.hpp"
 #include "support/archive_builder.hpp"
-#include "support/lrs_encoder.hpp"
 #include "support/tree_layout.hpp"
 #include "text_corpus.hpp"
 
@@ -112,7 +112,7 @@ std::vector<std::vector<std::uint8_t>> compressed_documents() {
     const std::size_t size = std::min(sizes.next(), corpus / 2);
     const std::size_t at = random() % (corpus - size);
     const auto* begin = wide ? utf16.data() : reinterpret_cast<const std::uint8_t*>(english.data());
-    documents.push_back(test_support::compress_lrs({begin + at, size}));
+    documents.push_back(compress_lrs({begin + at, size}).value());
   }
   return documents;
 }
@@ -238,12 +238,12 @@ const std::filesystem::path& sample_archive(unsigned scale) {
 }
 
 void warm_page_cache(const std::filesystem::path& path) {
-  const auto file = FileDescriptor::open_read_only(path);
+  auto file = FileDescriptor::open_read_only(path);
   if (!file) fail("cannot open " + path.string());
   read_front_to_back(*file);
 }
 
-std::uint64_t read_front_to_back(const FileDescriptor& file) {
+std::uint64_t read_front_to_back(FileDescriptor& file) {
   static thread_local std::vector<char> buffer(std::size_t{1} << 20);
   if (!file.seek(0)) return 0;
   std::uint64_t total = 0;

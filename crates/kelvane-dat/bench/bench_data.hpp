@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <span>
 
-#include "kelvane_dat/file_descriptor.hpp"
+#include "detail/file_descriptor.hpp"
 
 namespace kelvane_dat::bench {
 
@@ -42,7 +42,7 @@ void warm_page_cache(const std::filesystem::path& path);
 
 // Reads `file` from its start to its end through read() with a 1 MiB buffer, the way a program
 // copies a file; returns the number of bytes read.
-std::uint64_t read_front_to_back(const FileDescriptor& file);
+std::uint64_t read_front_to_back(FileDescriptor& file);
 
 // Writes back and drops the file's pages from the page cache (POSIX_FADV_DONTNEED), then asks
 // mincore how much of it is still resident: the fraction is returned. Pages that any process keeps

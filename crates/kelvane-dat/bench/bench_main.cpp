@@ -56,6 +56,8 @@ int main(int argc, char** argv) {
   register_open_benchmarks();
   register_check_program_benchmarks();
   register_tool_benchmarks();
+  register_view_crc_benchmarks();
+  register_write_benchmarks();
 
   FigureReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -14,6 +14,9 @@ void register_text_benchmarks();
 void register_open_benchmarks();
 void register_check_program_benchmarks();
 void register_tool_benchmarks();
+// Without zlib, registers nothing.
+void register_view_crc_benchmarks();
+void register_write_benchmarks();
 
 // Ends the run: a benchmark's input could not be made.
 [[noreturn]] void fail(const std::string& message);

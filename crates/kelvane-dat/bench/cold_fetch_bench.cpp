@@ -47,7 +47,7 @@ void fetch_cold(benchmark::State& state, Order order) {
 
 void read_cold(benchmark::State& state) {
   const FetchArchive& archive = cold_archive();
-  const auto file = FileDescriptor::open_read_only(archive.path);
+  auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
   if (!evicted(state, archive)) return;
   const WallClock loop;

@@ -1,5 +1,5 @@
 // Expanding compressed payloads of English-like and UTF-16 text, against zlib's inflate of the
-// same content and against copying the output.
+// same content and against copying the output; and compressing them, against zlib's level 6.
 
 #include <cmath>
 #include <cstring>
@@ -12,8 +12,8 @@
 #include "bench_registry.hpp"
 #include "detail/decompress_reference.hpp"
 #include "figures.hpp"
+#include "kelvane_dat/compress.hpp"
 #include "kelvane_dat/decompress.hpp"
-#include "support/lrs_encoder.hpp"
 #include "text_corpus.hpp"
 
 #ifdef KELVANE_BENCH_HAVE_ZLIB
@@ -46,7 +46,7 @@ const Payloads& payloads(Text text) {
     std::vector<std::uint8_t> content = text == Text::English
                                             ? as_bytes(english_like_text(size, seed))
                                             : utf16le_bytes(english_like_text(size / 2, seed));
-    p.compressed.push_back(test_support::compress_lrs(content));
+    p.compressed.push_back(compress_lrs(content).value());
 #ifdef KELVANE_BENCH_HAVE_ZLIB
     uLongf deflated_size = compressBound(static_cast<uLong>(content.size()));
     std::vector<std::uint8_t> deflated(deflated_size);
@@ -103,6 +103,46 @@ void inflate_zlib(benchmark::State& state, Text text) {
 }
 #endif
 
+// Compressing every content; the counter "stored_bytes" is the total size of the output, to set
+// beside zlib's.
+void compress_all(benchmark::State& state, Text text) {
+  const Payloads& p = payloads(text);
+  std::uint64_t stored = 0;
+  for (auto _ : state) {
+    stored = 0;
+    for (const auto& content : p.contents) {
+      const auto payload = compress_lrs(content);
+      if (!payload) return state.SkipWithError("compress_lrs fails");
+      stored += payload->size();
+      benchmark::DoNotOptimize(payload->data());
+    }
+  }
+  set_bytes_per_iteration(state, p.content_bytes);
+  state.counters["stored_bytes"] = static_cast<double>(stored);
+}
+
+#ifdef KELVANE_BENCH_HAVE_ZLIB
+void deflate_zlib(benchmark::State& state, Text text) {
+  const Payloads& p = payloads(text);
+  std::uint64_t stored = 0;
+  for (auto _ : state) {
+    stored = 0;
+    for (const auto& content : p.contents) {
+      uLongf size = compressBound(static_cast<uLong>(content.size()));
+      std::vector<std::uint8_t> out(size);
+      if (compress2(out.data(), &size, content.data(), static_cast<uLong>(content.size()), 6) !=
+          Z_OK) {
+        return state.SkipWithError("zlib cannot compress");
+      }
+      stored += size;
+      benchmark::DoNotOptimize(out.data());
+    }
+  }
+  set_bytes_per_iteration(state, p.content_bytes);
+  state.counters["stored_bytes"] = static_cast<double>(stored);
+}
+#endif
+
 void copy_output(benchmark::State& state, Text text) {
   const Payloads& p = payloads(text);
   std::vector<std::uint8_t> out(std::size_t{1} << 20);
@@ -146,6 +186,14 @@ void register_decompress_benchmarks() {
     add_figure({label, prefix + "/decompress_lrs", prefix + "/memcpy", "memcpy of the output",
                 kBytesPerSecond, Unit::BytesPerSecond, std::nullopt});
   }
+  // Compression only for English-like text, the corpus the sizes are quoted for.
+  benchmark::RegisterBenchmark("compress/english/compress_lrs", compress_all, Text::English);
+#ifdef KELVANE_BENCH_HAVE_ZLIB
+  benchmark::RegisterBenchmark("compress/english/zlib_level6", deflate_zlib, Text::English);
+  add_figure({"compress_lrs, English-like text", "compress/english/compress_lrs",
+              "compress/english/zlib_level6", "zlib level 6", kBytesPerSecond, Unit::BytesPerSecond,
+              Goal{.ratio_at_least = 2.0}});
+#endif
 }
 
 }  // namespace kelvane_dat::bench

@@ -5,7 +5,8 @@
 // file comes back at exactly its entry's size, and a compressed one as the expansion of its stored
 // bytes, no larger than the size its payload declares. Crashes, leaks, out-of-bounds reads and
 // undefined behaviour are the sanitizers' to report; oversized allocations and slow inputs are
-// libFuzzer's (-malloc_limit_mb, -timeout). Opened mapped, the archive gives the same results.
+// libFuzzer's (-malloc_limit_mb, -timeout). Opened mapped, the archive gives the same results, and
+// so do the views of its files, mapped or not, and fetches into caller memory.
 
 #include <algorithm>
 #include <cerrno>
@@ -14,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "detail/endian.hpp"
 #include "fuzz_check.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/decompress.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "memory_file.hpp"
 
 namespace {
@@ -38,12 +39,32 @@ std::string outcome(const kelvane_dat::Result<std::vector<std::uint8_t>>& result
   return "bytes " + std::string(result->begin(), result->end());
 }
 
-void check_fetch(const DatDatabase& database, const DatDatabase& mapped,
-                 const DatFileEntry& entry) {
+// Caller memory of exactly the fetched size, or of the stored size where the fetch failed (when
+// that is no more than the archive holds, or the memory itself would be the failure).
+void check_caller_memory(const DatDatabase& handle, const DatFileEntry& entry,
+                         const kelvane_dat::Result<std::vector<std::uint8_t>>& fetched,
+                         std::size_t archive_size) {
+  if (!fetched && entry.size > archive_size) return;
+  std::vector<std::uint8_t> memory(fetched ? fetched->size() : entry.size);
+  const auto filled = handle.get_file_to(entry.id, memory);
+  require(outcome(fetched) == (filled ? outcome(memory) : outcome(std::unexpected(filled.error()))),
+          "caller memory receives the fetched bytes or the same error");
+}
+
+void check_fetch(const DatDatabase& database, const DatDatabase& mapped, const DatFileEntry& entry,
+                 std::size_t archive_size) {
   const auto first = database.get_file(entry.id);
   const auto second = database.get_file(entry.id);
   require(outcome(first) == outcome(mapped.get_file(entry.id)),
           "a mapped archive fetches the same bytes or fails the same way");
+  for (const DatDatabase* handle : {&database, &mapped}) {
+    const auto view = handle->view_file(entry.id);
+    require(outcome(first) ==
+                (view ? outcome(view->to_vector()) : outcome(std::unexpected(view.error()))),
+            "a view holds the fetched bytes or fails the same way");
+    require(!view || view->size() == view->to_vector().size(), "a view's size is its bytes'");
+    check_caller_memory(*handle, entry, first, archive_size);
+  }
   require(first.has_value() == second.has_value(),
           "a second fetch succeeds exactly when the first");
   if (!first) {
@@ -94,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::sort(entries.begin(), entries.end(),
             [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
   require(opened_mapped->files().size() == entries.size(), "a mapped archive lists the same files");
-  for (const DatFileEntry& entry : entries) check_fetch(database, *opened_mapped, entry);
+  for (const DatFileEntry& entry : entries) check_fetch(database, *opened_mapped, entry, size);
   std::uint32_t unlisted = 0;
   while (database.files().contains(unlisted)) ++unlisted;
   const auto absent = database.get_file(unlisted);

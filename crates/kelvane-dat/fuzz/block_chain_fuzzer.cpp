@@ -1,5 +1,6 @@
 // Walks a block chain of an archive image made of the input, with the read-ahead walk, with the
-// straightforward one and, where the file is intact, with the walk over a mapping of it.
+// straightforward one and, where the file is intact, with the walk over a mapping of it and its
+// slicing form (the views of mapped files).
 //
 // Input: block size (u32), first block (u32), size (u32), flags (u8), then the file image. Flag
 // 0x01 takes the first block and size as given; otherwise they are brought within reach of the
@@ -18,10 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "detail/block_chain.hpp"
 #include "detail/block_chain_reference.hpp"
+#include "detail/endian.hpp"
 #include "fuzz_check.hpp"
-#include "kelvane_dat/block_chain.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace {
 
@@ -102,5 +103,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  : outcome(std::unexpected(mapped.error())) == outcome(reference),
           "the in-memory walk agrees with the reference");
   require(mapped || reused.empty(), "a failed in-memory walk leaves its buffer empty");
+  std::vector<std::span<const std::uint8_t>> slices;
+  const auto sliced =
+      kelvane_dat::slice_block_chain_in_memory(input, block_size, offset, length, slices);
+  std::vector<std::uint8_t> joined;
+  for (const auto slice : slices) {
+    require(!slice.empty() && slice.data() >= input.data() &&
+                slice.data() + slice.size() <= input.data() + input.size(),
+            "a slice is never empty and lies in the image");
+    joined.insert(joined.end(), slice.begin(), slice.end());
+  }
+  require(sliced ? outcome(joined) == outcome(reference)
+                 : outcome(std::unexpected(sliced.error())) == outcome(reference),
+          "the slicing walk agrees with the reference");
   return 0;
 }

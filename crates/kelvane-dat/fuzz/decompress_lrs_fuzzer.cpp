@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "detail/decompress_reference.hpp"
+#include "detail/endian.hpp"
 #include "fuzz_check.hpp"
 #include "kelvane_dat/decompress.hpp"
-#include "kelvane_dat/endian.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using kelvane_dat::fuzz::require;

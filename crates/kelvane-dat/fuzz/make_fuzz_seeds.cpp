@@ -1,5 +1,6 @@
-// Writes the seed corpora of the fuzz targets: make_fuzz_seeds <corpus-dir> writes
-// <corpus-dir>/<target>/<seed> for every seed below, replacing files of the same name.
+// Writes the seed corpora of the fuzz targets: make_fuzz_seeds <corpus-dir> <tool-corpus-dir>
+// writes <corpus-dir>/<target>/<seed> for every seed of the library's targets below, and
+// <tool-corpus-dir>/<target>/<seed> for those of the tool's, replacing files of the same name.
 //
 // Seeds are small on purpose: archives use blocks of 64 to 256 bytes and hold a few files, so a
 // seed costs the fuzzer microseconds, and libFuzzer's default input length limit (the largest seed)
@@ -14,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
+#include "kelvane_dat/compress.hpp"
 #include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
-#include "support/lrs_encoder.hpp"
 #include "support/tree_layout.hpp"
 
 namespace {
@@ -55,9 +56,9 @@ Bytes leaf_archive(std::uint32_t block_size, std::vector<DatFileEntry> (*store)(
 }
 
 // Every archive seed serves both targets that take an archive.
-void archive_seeds(std::vector<Seed>& seeds) {
-  auto add = [&seeds](std::string name, Bytes bytes) {
-    seeds.push_back({"tool_commands", name, bytes});
+void archive_seeds(std::vector<Seed>& seeds, std::vector<Seed>& tool_seeds) {
+  auto add = [&seeds, &tool_seeds](std::string name, Bytes bytes) {
+    tool_seeds.push_back({"tool_commands", name, bytes});
     seeds.push_back({"archive_open", std::move(name), std::move(bytes)});
   };
   add("empty_directory", ArchiveBuilder(64).bytes());
@@ -146,9 +147,9 @@ void archive_seeds(std::vector<Seed>& seeds) {
 }
 
 // Archives whose chains claim bytes twice, for the commands' layout check.
-void overlap_seeds(std::vector<Seed>& seeds) {
-  auto add = [&seeds](std::string name, Bytes bytes) {
-    seeds.push_back({"tool_commands", std::move(name), std::move(bytes)});
+void overlap_seeds(std::vector<Seed>& tool_seeds) {
+  auto add = [&tool_seeds](std::string name, Bytes bytes) {
+    tool_seeds.push_back({"tool_commands", std::move(name), std::move(bytes)});
   };
   add("shared_and_looping_chains", leaf_archive(64, [](ArchiveBuilder& builder) {
         DatFileEntry shared = builder.store_file(0x23000001, words(200));
@@ -226,11 +227,25 @@ void decompress_seeds(std::vector<Seed>& seeds) {
   add("ninth_byte_is_a_flag",
       {10, 0, 0, 0, 0x00, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x80, 0x01, 0x00});
   add("declares_four_gib", {0xFF, 0xFF, 0xFF, 0xFF, 0x40, 0x61, 0x01, 0x0F});
-  add("encoded_words", compress_lrs(words(600)));
-  add("encoded_run", compress_lrs(Bytes(5000, 'x')));
+  add("encoded_words", compress_lrs(words(600)).value());
+  add("encoded_run", compress_lrs(Bytes(5000, 'x')).value());
   Bytes window(4200);
   for (std::size_t i = 0; i < window.size(); ++i) window[i] = static_cast<std::uint8_t>(i * 131);
-  add("encoded_window_edge", compress_lrs(window));
+  add("encoded_window_edge", compress_lrs(window).value());
+}
+
+// Plain inputs for the compressor: repeats at every distance up to the window and past it.
+void compress_seeds(std::vector<Seed>& seeds) {
+  auto add = [&seeds](std::string name, Bytes bytes) {
+    seeds.push_back({"compress_lrs", std::move(name), std::move(bytes)});
+  };
+  add("empty", {});
+  add("two_bytes", {0x41, 0x41});
+  add("words", words(3000));
+  add("run", Bytes(300, 'x'));
+  Bytes window(4200);
+  for (std::size_t i = 0; i < window.size(); ++i) window[i] = static_cast<std::uint8_t>(i * 131);
+  add("window_edge", window);
 }
 
 void packed_int_seeds(std::vector<Seed>& seeds) {
@@ -302,32 +317,39 @@ void options_seeds(std::vector<Seed>& seeds) {
   add("bad_numbers", 0, {"prog", "--test-threads", "18446744073709551616"});
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s <corpus-dir>\n", argv[0]);
-    return 2;
-  }
-  std::vector<Seed> seeds;
-  archive_seeds(seeds);
-  overlap_seeds(seeds);
-  block_chain_seeds(seeds);
-  decompress_seeds(seeds);
-  packed_int_seeds(seeds);
-  string_table_seeds(seeds);
-  options_seeds(seeds);
+bool write_seeds(const std::filesystem::path& corpus, const std::vector<Seed>& seeds) {
   for (const Seed& seed : seeds) {
-    const std::filesystem::path dir = std::filesystem::path(argv[1]) / seed.target;
+    const std::filesystem::path dir = corpus / seed.target;
     std::filesystem::create_directories(dir);
     std::ofstream out(dir / seed.name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(seed.bytes.data()),
               static_cast<std::streamsize>(seed.bytes.size()));
     if (!out) {
       std::fprintf(stderr, "cannot write %s\n", (dir / seed.name).string().c_str());
-      return 1;
+      return false;
     }
   }
-  std::printf("wrote %zu seeds\n", seeds.size());
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s <corpus-dir> <tool-corpus-dir>\n", argv[0]);
+    return 2;
+  }
+  std::vector<Seed> seeds;
+  std::vector<Seed> tool_seeds;
+  archive_seeds(seeds, tool_seeds);
+  overlap_seeds(tool_seeds);
+  block_chain_seeds(seeds);
+  decompress_seeds(seeds);
+  compress_seeds(seeds);
+  packed_int_seeds(seeds);
+  string_table_seeds(seeds);
+  options_seeds(seeds);
+  if (!write_seeds(argv[1], seeds) || !write_seeds(argv[2], tool_seeds)) return 1;
+  std::printf("wrote %zu seeds\n", seeds.size() + tool_seeds.size());
   return 0;
 }

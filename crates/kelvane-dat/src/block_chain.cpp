@@ -1,15 +1,17 @@
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "detail/chain_into_span.hpp"
 #include "detail/chain_walk.hpp"
-#include "kelvane_dat/debug_format.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/debug_format.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 
@@ -84,21 +86,57 @@ DatError gathers_more_than_file(std::uint32_t offset, std::uint32_t size, ChainG
                               std::to_string(geometry.file_length) + " bytes");
 }
 
-// Walks a chain of at most the file's length into its result. Blocks without payload room allow
+// Where the fast walk puts a chain's bytes: a vector it grows, reusing its capacity...
+class VectorOutput {
+ public:
+  VectorOutput(std::vector<std::uint8_t>& out, std::uint32_t size) : out_(out) {
+    out_.clear();
+    out_.reserve(size);
+  }
+  void append(const std::uint8_t* from, std::size_t length) {
+    out_.insert(out_.end(), from, from + length);
+  }
+  // The next `length` bytes, for a read straight into place.
+  std::span<std::uint8_t> extend(std::size_t length) {
+    const std::size_t filled = out_.size();
+    out_.resize(filled + length);
+    return std::span(out_).subspan(filled);
+  }
+
+ private:
+  std::vector<std::uint8_t>& out_;
+};
+
+// ... or caller memory that holds the whole chain, filled from its start.
+class SpanOutput {
+ public:
+  explicit SpanOutput(std::span<std::uint8_t> out) : next_(out.data()) {}
+  void append(const std::uint8_t* from, std::size_t length) {
+    std::memcpy(next_, from, length);
+    next_ += length;
+  }
+  std::span<std::uint8_t> extend(std::size_t length) {
+    const std::span<std::uint8_t> room(next_, length);
+    next_ += length;
+    return room;
+  }
+
+ private:
+  std::uint8_t* next_;
+};
+
+// Walks a chain of at most the file's length into its output. Blocks without payload room allow
 // only a zero first pointer, so with those every block is taken the straightforward way.
+template <class Output>
 class FastWalk {
  public:
-  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size,
-           std::vector<std::uint8_t>& result)
+  FastWalk(PositionedReader file, ChainGeometry geometry, std::uint32_t size, Output output)
       : file_(file),
         block_size_(geometry.block_size),
         file_length_(geometry.file_length),
         window_(reads_ahead() ? static_cast<std::size_t>(std::min(needed_span(size), kMaxWindow))
                               : 0),
-        result_(result) {
-    result_.clear();
-    result_.reserve(size);
-  }
+        output_(output) {}
 
   Result<void> run(std::uint32_t offset, std::uint32_t size) {
     std::uint32_t remaining = size;
@@ -170,29 +208,26 @@ class FastWalk {
     return {};
   }
 
-  // Appends `length` file bytes at `offset` to the result: what the window holds is copied, the
+  // Appends `length` file bytes at `offset` to the output: what the window holds is copied, the
   // rest is read straight into place.
   std::expected<void, IoError> append(std::uint64_t offset, std::uint32_t length) {
     const auto held = static_cast<std::size_t>(window_.holds(offset, length));
     if (held > 0) {
-      const std::uint8_t* from = window_.at(offset);
-      result_.insert(result_.end(), from, from + held);
+      output_.append(window_.at(offset), held);
     }
     return read_into_result(offset + held, length - static_cast<std::uint32_t>(held));
   }
 
   std::expected<void, IoError> read_into_result(std::uint64_t offset, std::uint32_t length) {
     if (length == 0) return {};
-    const std::size_t filled = result_.size();
-    result_.resize(filled + length);
-    return file_.read_exact_at_compat(std::span(result_).subspan(filled), offset);
+    return file_.read_exact_at_compat(output_.extend(length), offset);
   }
 
   PositionedReader file_;
   std::uint32_t block_size_;
   std::uint64_t file_length_;
   Window window_;
-  std::vector<std::uint8_t>& result_;
+  Output output_;
   // Where the chain continues if it runs on contiguously from the block taken last from a window.
   std::optional<std::uint64_t> contiguous_next_;
   bool first_refill_ = true;
@@ -255,9 +290,20 @@ Result<void> read_block_chain_into(PositionedReader file, ChainGeometry geometry
     const auto walked = detail::walk_oversized_chain(file, geometry, offset, size);
     return std::unexpected(walked.error());
   }
-  const auto walked = FastWalk(file, geometry, size, out).run(offset, size);
+  const auto walked =
+      FastWalk<VectorOutput>(file, geometry, size, VectorOutput(out, size)).run(offset, size);
   if (!walked) out.clear();
   return walked;
+}
+
+Result<void> detail::read_block_chain_to(PositionedReader file, ChainGeometry geometry,
+                                         std::uint32_t offset, std::uint32_t size,
+                                         std::span<std::uint8_t> out) {
+  if (size > geometry.file_length) {
+    const auto walked = detail::walk_oversized_chain(file, geometry, offset, size);
+    return std::unexpected(walked.error());
+  }
+  return FastWalk<SpanOutput>(file, geometry, size, SpanOutput(out.first(size))).run(offset, size);
 }
 
 Result<std::vector<std::uint8_t>> read_block_chain(PositionedReader file, ChainGeometry geometry,

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 
+#include "detail/block_chain.hpp"
+#include "detail/chain_into_span.hpp"
 #include "detail/chain_walk.hpp"
-#include "kelvane_dat/block_chain.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 
@@ -41,9 +43,10 @@ class ImageSource {
 };
 
 // The straightforward walk, each block decided by chain_step as every walk decides it, each read
-// replaced by a bounds check and the payload appended straight from the image.
+// replaced by a bounds check and each payload handed to `take` where it lies in the image.
+template <class TakePayload>
 Result<void> walk(std::span<const std::uint8_t> image, std::uint32_t block_size,
-                  std::uint32_t offset, std::uint32_t size, std::vector<std::uint8_t>& out) {
+                  std::uint32_t offset, std::uint32_t size, TakePayload&& take) {
   std::uint32_t remaining = size;
   std::uint32_t current = offset;
   while (remaining > 0) {
@@ -56,12 +59,21 @@ Result<void> walk(std::span<const std::uint8_t> image, std::uint32_t block_size,
     if (!ImageSource::holds(image, step->payload_start, step->share)) {
       return std::unexpected(IoError::fill_whole_buffer());
     }
-    const std::uint8_t* from = image.data() + step->payload_start;
-    out.insert(out.end(), from, from + step->share);
+    take(image.subspan(static_cast<std::size_t>(step->payload_start), step->share));
     remaining -= step->share;
     current = step->next;
   }
   return {};
+}
+
+// A chain longer than the image is walked keeping nothing, as every walk does (see
+// read_block_chain).
+DatError oversized_chain_error(std::span<const std::uint8_t> image, std::uint32_t block_size,
+                               std::uint32_t offset, std::uint32_t size) {
+  const ImageSource source(image);
+  return detail::walk_oversized_chain(PositionedReader(source),
+                                      ChainGeometry{block_size, image.size()}, offset, size)
+      .error();
 }
 
 }  // namespace
@@ -70,16 +82,42 @@ Result<void> read_block_chain_in_memory(std::span<const std::uint8_t> image,
                                         std::uint32_t block_size, std::uint32_t offset,
                                         std::uint32_t size, std::vector<std::uint8_t>& out) {
   out.clear();
-  const ChainGeometry geometry{block_size, image.size()};
-  if (size > geometry.file_length) {
-    const ImageSource source(image);
-    const auto walked =
-        detail::walk_oversized_chain(PositionedReader(source), geometry, offset, size);
-    return std::unexpected(walked.error());
-  }
+  if (size > image.size())
+    return std::unexpected(oversized_chain_error(image, block_size, offset, size));
   out.reserve(size);
-  const auto walked = walk(image, block_size, offset, size, out);
+  const auto walked =
+      walk(image, block_size, offset, size, [&](std::span<const std::uint8_t> payload) {
+        out.insert(out.end(), payload.begin(), payload.end());
+      });
   if (!walked) out.clear();
+  return walked;
+}
+
+Result<void> detail::read_block_chain_in_memory_to(std::span<const std::uint8_t> image,
+                                                   std::uint32_t block_size, std::uint32_t offset,
+                                                   std::uint32_t size,
+                                                   std::span<std::uint8_t> out) {
+  if (size > image.size()) {
+    return std::unexpected(oversized_chain_error(image, block_size, offset, size));
+  }
+  std::uint8_t* next = out.data();
+  return walk(image, block_size, offset, size, [&](std::span<const std::uint8_t> payload) {
+    std::memcpy(next, payload.data(), payload.size());
+    next += payload.size();
+  });
+}
+
+Result<void> slice_block_chain_in_memory(std::span<const std::uint8_t> image,
+                                         std::uint32_t block_size, std::uint32_t offset,
+                                         std::uint32_t size,
+                                         std::vector<std::span<const std::uint8_t>>& slices) {
+  slices.clear();
+  if (size > image.size())
+    return std::unexpected(oversized_chain_error(image, block_size, offset, size));
+  const auto walked =
+      walk(image, block_size, offset, size,
+           [&](std::span<const std::uint8_t> payload) { slices.push_back(payload); });
+  if (!walked) slices.clear();
   return walked;
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kelvane_dat/endian.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 

@@ -1,20 +1,40 @@
 #include "kelvane_dat/dat_database.hpp"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
+#include "detail/chain_into_span.hpp"
+#include "detail/chain_walk.hpp"
+#include "detail/debug_format.hpp"
+#include "detail/directory_walk.hpp"
+#include "detail/endian.hpp"
+#include "detail/file_descriptor.hpp"
+#include "detail/mapped_file.hpp"
+#include "detail/open_archive.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/decompress.hpp"
 
 namespace kelvane_dat {
 
-DatDatabase::DatDatabase(DatHeader header_value, FileDescriptor file, std::uint64_t file_length,
-                         std::optional<MappedFile> mapping)
-    : header_(header_value),
-      file_(std::move(file)),
-      file_length_(file_length),
-      mapping_(std::move(mapping)) {}
+namespace detail {
+
+Result<void> OpenArchive::read_chain_into(std::uint32_t offset, std::uint32_t size,
+                                          std::vector<std::uint8_t>& out) const {
+  if (mapping)
+    return read_block_chain_in_memory(mapping->bytes(), geometry.block_size, offset, size, out);
+  return read_block_chain_into(PositionedReader(file), geometry, offset, size, out);
+}
+
+}  // namespace detail
+
+DatDatabase::DatDatabase(DatHeader header_value, std::unique_ptr<detail::OpenArchive> archive)
+    : header_(header_value), archive_(std::move(archive)) {}
+
+DatDatabase::DatDatabase(DatDatabase&&) noexcept = default;
+DatDatabase& DatDatabase::operator=(DatDatabase&&) noexcept = default;
+DatDatabase::~DatDatabase() = default;
 
 Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path, OpenOptions options) {
   auto file = FileDescriptor::open_read_only(path);
@@ -38,45 +58,131 @@ Result<DatDatabase> DatDatabase::open(const std::filesystem::path& path, OpenOpt
     mapping = std::move(*mapped);
   }
 
-  DatDatabase database(*header, std::move(*file), *length, std::move(mapping));
-  if (const auto walked = database.read_directory(); !walked) {
-    return std::unexpected(walked.error());
-  }
+  auto archive = std::make_unique<detail::OpenArchive>(
+      std::move(*file), ChainGeometry{header->block_size, *length}, std::move(mapping));
+  const auto entries = detail::walk_directory(*archive, header->root_offset);
+  if (!entries) return std::unexpected(entries.error());
+  DatDatabase database(*header, std::move(archive));
+  // In walk order, so where an id repeats the entry met last wins; the map is sized once.
+  database.files_.reserve(entries->size());
+  for (const DatFileEntry& entry : *entries) database.files_.insert_or_assign(entry.id, entry);
   return database;
-}
-
-Result<void> DatDatabase::read_file_data_into(std::uint32_t offset, std::uint32_t size,
-                                              std::vector<std::uint8_t>& out) const {
-  if (mapping_) {
-    return read_block_chain_in_memory(mapping_->bytes(), header_.block_size, offset, size, out);
-  }
-  return read_block_chain_into(reader(), chain_geometry(), offset, size, out);
 }
 
 Result<std::vector<std::uint8_t>> DatDatabase::read_file_data(std::uint32_t offset,
                                                               std::uint32_t size) const {
   std::vector<std::uint8_t> out;
-  if (const auto read = read_file_data_into(offset, size, out); !read) {
+  if (const auto read = archive_->read_chain_into(offset, size, out); !read) {
     return std::unexpected(read.error());
   }
   return out;
 }
 
 Result<void> DatDatabase::get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const {
+  return fetch_into(id, out, false);
+}
+
+Result<void> DatDatabase::get_file_checked_into(std::uint32_t id,
+                                                std::vector<std::uint8_t>& out) const {
+  return fetch_into(id, out, true);
+}
+
+Result<void> DatDatabase::fetch_into(std::uint32_t id, std::vector<std::uint8_t>& out,
+                                     bool checked) const {
   const DatFileEntry* entry = find(id);
   if (entry == nullptr) {
     out.clear();
     return std::unexpected(DatError::not_found(id));
   }
-  if (!entry->is_compressed()) return read_file_data_into(entry->offset, entry->size, out);
+  if (!entry->is_compressed()) return archive_->read_chain_into(entry->offset, entry->size, out);
   std::vector<std::uint8_t> stored;
-  if (const auto read = read_file_data_into(entry->offset, entry->size, stored); !read) {
+  if (const auto read = archive_->read_chain_into(entry->offset, entry->size, stored); !read) {
     out.clear();
     return read;
   }
-  // The expanded length is not checked against anything: whatever the payload yields is the file.
+  // Unchecked, the expanded length is compared with nothing: whatever the payload yields is the
+  // file.
   decompress_lrs_into(stored, out);
+  if (!checked) return {};
+  constexpr std::size_t kSizePrefix = 4;
+  if (stored.size() < kSizePrefix) {
+    out.clear();
+    return std::unexpected(DatError::corruption(
+        "file " + hex8(id) + ": the compressed payload has " + std::to_string(stored.size()) +
+        " bytes, too few to declare its size"));
+  }
+  const std::uint32_t declared = load_le32(stored.data());
+  if (out.size() != declared) {
+    const std::size_t yielded = out.size();
+    out.clear();
+    return std::unexpected(DatError::corruption(
+        "file " + hex8(id) + ": the compressed payload yields " + std::to_string(yielded) +
+        " of the " + std::to_string(declared) + " bytes it declares"));
+  }
   return {};
+}
+
+Result<std::size_t> DatDatabase::get_file_to(std::uint32_t id, std::span<std::uint8_t> out) const {
+  const DatFileEntry* entry = find(id);
+  if (entry == nullptr) return std::unexpected(DatError::not_found(id));
+  auto too_small = [&](std::size_t size) {
+    return DatError::other("a buffer of " + std::to_string(out.size()) + " bytes cannot hold the " +
+                           std::to_string(size) + " bytes of file " + hex0x8(id));
+  };
+  if (entry->is_compressed()) {
+    // The expansion's length is known only once it is made.
+    std::vector<std::uint8_t> expanded;
+    if (const auto fetched = get_file_into(id, expanded); !fetched) {
+      return std::unexpected(fetched.error());
+    }
+    if (expanded.size() > out.size()) return std::unexpected(too_small(expanded.size()));
+    std::copy(expanded.begin(), expanded.end(), out.begin());
+    return expanded.size();
+  }
+  if (entry->size > out.size()) return std::unexpected(too_small(entry->size));
+  const auto read =
+      archive_->mapping
+          ? detail::read_block_chain_in_memory_to(archive_->mapping->bytes(),
+                                                  archive_->geometry.block_size, entry->offset,
+                                                  entry->size, out)
+          : detail::read_block_chain_to(PositionedReader(archive_->file), archive_->geometry,
+                                        entry->offset, entry->size, out);
+  if (!read) return std::unexpected(read.error());
+  return entry->size;
+}
+
+Result<FileView> DatDatabase::view_file(std::uint32_t id) const { return view_into(id, false); }
+
+Result<FileView> DatDatabase::view_file_checked(std::uint32_t id) const {
+  return view_into(id, true);
+}
+
+Result<FileView> DatDatabase::view_into(std::uint32_t id, bool checked) const {
+  FileView view;
+  const DatFileEntry* entry = find(id);
+  // A slice per block costs a span's bytes per block: blocks with less payload than that are
+  // copied instead, which keeps a view within the file's length in memory whatever the chain.
+  constexpr std::uint32_t kSliceBytes = sizeof(FileView::Slice);
+  const std::optional<MappedFile>& mapping = archive_->mapping;
+  const std::uint32_t block_size = archive_->geometry.block_size;
+  if (mapping && entry != nullptr && !entry->is_compressed() &&
+      block_size >= detail::kPointerSize + kSliceBytes) {
+    // A chain has at most this many blocks (the last may hold all that is left); a size beyond
+    // the file fails without a walk.
+    const std::uint32_t per_block = block_size - detail::kPointerSize;
+    if (entry->size <= mapping->bytes().size()) view.slices_.reserve(entry->size / per_block + 1);
+    const auto sliced = slice_block_chain_in_memory(mapping->bytes(), block_size, entry->offset,
+                                                    entry->size, view.slices_);
+    if (!sliced) return std::unexpected(sliced.error());
+    view.size_ = entry->size;
+    return view;
+  }
+  if (const auto fetched = fetch_into(id, view.owned_, checked); !fetched) {
+    return std::unexpected(fetched.error());
+  }
+  if (!view.owned_.empty()) view.slices_.emplace_back(view.owned_);
+  view.size_ = view.owned_.size();
+  return view;
 }
 
 const DatFileEntry* DatDatabase::find(std::uint32_t id) const noexcept {
@@ -112,6 +218,14 @@ std::vector<std::uint32_t> DatDatabase::ids_in_storage_order(
 Result<std::vector<std::uint8_t>> DatDatabase::get_file(std::uint32_t id) const {
   std::vector<std::uint8_t> out;
   if (const auto fetched = get_file_into(id, out); !fetched) {
+    return std::unexpected(fetched.error());
+  }
+  return out;
+}
+
+Result<std::vector<std::uint8_t>> DatDatabase::get_file_checked(std::uint32_t id) const {
+  std::vector<std::uint8_t> out;
+  if (const auto fetched = get_file_checked_into(id, out); !fetched) {
     return std::unexpected(fetched.error());
   }
   return out;

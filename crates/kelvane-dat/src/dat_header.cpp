@@ -4,9 +4,9 @@
 #include <iterator>
 #include <span>
 
+#include "detail/debug_format.hpp"
+#include "detail/file_descriptor.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
-#include "kelvane_dat/debug_format.hpp"
-#include "kelvane_dat/file_descriptor.hpp"
 
 namespace kelvane_dat {
 

@@ -1,28 +1,11 @@
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 
-#include <cstdio>
 #include <vector>
 
 #include "detail/utf16.hpp"
 #include "detail/utf8.hpp"
 
 namespace kelvane_dat {
-
-std::string hex8(std::uint32_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(value));
-  return buffer;
-}
-
-std::string hex0x8(std::uint32_t value) { return "0x" + hex8(value); }
-
-std::string hex_lower(std::uint64_t value) {
-  char buffer[24];
-  std::snprintf(buffer, sizeof buffer, "%llx", static_cast<unsigned long long>(value));
-  return buffer;
-}
-
-std::string debug_string(std::uint32_t value) { return std::to_string(value); }
 
 std::string debug_string(std::string_view text) {
   std::string out;

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "detail/endian.hpp"
 #include "detail/lrs_format.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat {
 

@@ -1,7 +1,7 @@
 #include "detail/decompress_reference.hpp"
 
+#include "detail/endian.hpp"
 #include "detail/lrs_format.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat::detail {
 

@@ -1,6 +1,6 @@
 #include "kelvane_dat/error.hpp"
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 
 namespace kelvane_dat {
 

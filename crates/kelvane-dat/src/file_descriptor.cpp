@@ -1,6 +1,6 @@
-#include "kelvane_dat/file_descriptor.hpp"
+#include "detail/file_descriptor.hpp"
 
-#include "kelvane_dat/endian.hpp"
+#include "detail/endian.hpp"
 
 namespace kelvane_dat {
 

@@ -1,4 +1,4 @@
-#include "kelvane_dat/file_descriptor.hpp"
+#include "detail/file_descriptor.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,15 +42,14 @@ std::expected<std::uint64_t, IoError> FileDescriptor::position() const {
   return static_cast<std::uint64_t>(position);
 }
 
-std::expected<void, IoError> FileDescriptor::seek(std::uint64_t offset) const {
+std::expected<void, IoError> FileDescriptor::seek(std::uint64_t offset) {
   if (::lseek(handle_, static_cast<off_t>(offset), SEEK_SET) < 0) {
     return std::unexpected(IoError::from_errno(errno));
   }
   return {};
 }
 
-std::expected<std::size_t, IoError> FileDescriptor::read_some(
-    std::span<std::uint8_t> buffer) const {
+std::expected<std::size_t, IoError> FileDescriptor::read_some(std::span<std::uint8_t> buffer) {
   while (true) {
     const ssize_t got = ::read(handle_, buffer.data(), buffer.size());
     if (got >= 0) return static_cast<std::size_t>(got);

@@ -1,4 +1,4 @@
-#include "kelvane_dat/file_descriptor.hpp"
+#include "detail/file_descriptor.hpp"
 
 #include <windows.h>
 
@@ -51,7 +51,7 @@ std::expected<std::uint64_t, IoError> FileDescriptor::position() const {
   return static_cast<std::uint64_t>(position.QuadPart);
 }
 
-std::expected<void, IoError> FileDescriptor::seek(std::uint64_t offset) const {
+std::expected<void, IoError> FileDescriptor::seek(std::uint64_t offset) {
   LARGE_INTEGER target{};
   target.QuadPart = static_cast<LONGLONG>(offset);
   if (::SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN) == 0) {
@@ -60,8 +60,7 @@ std::expected<void, IoError> FileDescriptor::seek(std::uint64_t offset) const {
   return {};
 }
 
-std::expected<std::size_t, IoError> FileDescriptor::read_some(
-    std::span<std::uint8_t> buffer) const {
+std::expected<std::size_t, IoError> FileDescriptor::read_some(std::span<std::uint8_t> buffer) {
   DWORD got = 0;
   const auto wanted = static_cast<DWORD>(std::min(buffer.size(), kMaxReadSize));
   if (::ReadFile(handle_, buffer.data(), wanted, &got, nullptr) == 0) {

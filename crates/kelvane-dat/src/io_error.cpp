@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 
 namespace kelvane_dat {
 

@@ -9,8 +9,10 @@
 #include <span>
 
 #include "detail/chain_walk.hpp"
-#include "kelvane_dat/debug_format.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/dat_database_internals.hpp"
+#include "detail/debug_format.hpp"
+#include "detail/endian.hpp"
+#include "detail/layout_claims.hpp"
 
 namespace kelvane_dat {
 
@@ -53,6 +55,13 @@ class ClaimedRanges {
       }
     }
     ranges_.emplace_hint(next, start, Range{end, owner});
+  }
+
+  std::vector<detail::ClaimedRange> ranges() const {
+    std::vector<detail::ClaimedRange> out;
+    out.reserve(ranges_.size());
+    for (const auto& [start, range] : ranges_) out.push_back({start, range.end});
+    return out;
   }
 
   // Bytes claimed by owners of `kind`.
@@ -119,7 +128,8 @@ class PointerReader {
 class LayoutWalk {
  public:
   explicit LayoutWalk(const DatDatabase& archive)
-      : geometry_(archive.chain_geometry()), pointers_(archive.reader(), geometry_.file_length) {
+      : geometry_(detail::DatDatabaseInternals::chain_geometry(archive)),
+        pointers_(detail::DatDatabaseInternals::reader(archive), geometry_.file_length) {
     claims_.claim(0, std::min(kHeaderEnd, geometry_.file_length), LayoutOwner{});
   }
 
@@ -152,6 +162,8 @@ class LayoutWalk {
     }
     return {};
   }
+
+  std::vector<detail::ClaimedRange> claimed_ranges() const { return claims_.ranges(); }
 
   ArchiveLayout finish() && {
     ArchiveLayout layout;
@@ -194,9 +206,12 @@ std::string LayoutOverlap::to_string() const {
          hex0x8(offset);
 }
 
-Result<ArchiveLayout> check_layout(const DatDatabase& archive) {
+namespace detail {
+
+Result<std::pair<ArchiveLayout, std::vector<ClaimedRange>>> check_layout_with_claims(
+    const DatDatabase& archive) {
   LayoutWalk walk(archive);
-  for (const std::uint32_t node : archive.directory_nodes()) {
+  for (const std::uint32_t node : detail::DatDatabaseInternals::directory_nodes(archive)) {
     const auto walked =
         walk.walk({LayoutOwner::Kind::DirectoryNode, node}, node, DatDatabase::kNodeSize);
     if (!walked) return std::unexpected(walked.error());
@@ -208,7 +223,16 @@ Result<ArchiveLayout> check_layout(const DatDatabase& archive) {
     const auto walked = walk.walk({LayoutOwner::Kind::File, id}, entry.offset, entry.size);
     if (!walked) return std::unexpected(walked.error());
   }
-  return std::move(walk).finish();
+  std::vector<ClaimedRange> claimed = walk.claimed_ranges();
+  return std::pair(std::move(walk).finish(), std::move(claimed));
+}
+
+}  // namespace detail
+
+Result<ArchiveLayout> check_layout(const DatDatabase& archive) {
+  auto checked = detail::check_layout_with_claims(archive);
+  if (!checked) return std::unexpected(checked.error());
+  return std::move(checked->first);
 }
 
 }  // namespace kelvane_dat

@@ -1,4 +1,4 @@
-#include "kelvane_dat/mapped_file.hpp"
+#include "detail/mapped_file.hpp"
 
 #include <windows.h>
 

@@ -3,20 +3,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "kelvane_platform/errno_text.hpp"
+
 namespace kelvane_dat {
-namespace {
-
-// strerror_r comes in two flavours; overloads pick whichever the C library declared.
-[[maybe_unused]] const char* strerror_result(int /*status*/, const char* buffer) { return buffer; }
-[[maybe_unused]] const char* strerror_result(const char* message, const char* /*buffer*/) {
-  return message;
-}
-
-}  // namespace
 
 std::string system_error_message(int os_code) {
-  char buffer[256] = {};
-  return strerror_result(strerror_r(os_code, buffer, sizeof buffer), buffer);
+  return kelvane_platform::c_library_message(os_code);
 }
 
 const char* io_error_kind_name(int os_code) {

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "detail/endian.hpp"
 #include "detail/utf8.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "kelvane_platform/compiler.hpp"
 
 #if KELVANE_HAVE_SSE2

@@ -1,8 +1,8 @@
 #include "detail/utf16_reference.hpp"
 
+#include "detail/endian.hpp"
 #include "detail/utf16.hpp"
 #include "detail/utf8.hpp"
-#include "kelvane_dat/endian.hpp"
 
 namespace kelvane_dat::detail {
 

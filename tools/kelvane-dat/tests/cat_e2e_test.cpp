@@ -45,9 +45,12 @@ TEST(ToolCat, ReportsFilesThatCannotBeRead) {
   };
   const Case cases[] = {
       {KnownArchive::get().path(), "0x12345678",
-       "kelvane-dat: read 0x12345678: File ID 12345678 not found in provider\n"},
+       "kelvane-dat: 0x12345678: no such file in the archive\n"},
       {DamagedArchive::get().path(), "0x06000001",
        "kelvane-dat: read 0x06000001: IO error: failed to fill whole buffer\n"},
+      // Short data is no file: nothing is written.
+      {DamagedArchive::get().path(), "0x0A000001",
+       "kelvane-dat: read 0x0A000001: " + DamagedArchive::kShortExpansion + "\n"},
       {"/nonexistent/archive.dat", "1",
        "kelvane-dat: open /nonexistent/archive.dat: " + missing_archive_error() + "\n"},
   };

@@ -62,102 +62,114 @@ TEST(ParseCount, PositiveUpToTheLimit) {
   }
 }
 
-constexpr std::string_view kPositionals[] = {"ARCHIVE", "ID"};
-constexpr OptionSyntax kOptions[] = {
-    {.name = "long", .short_name = 'l', .value_name = "", .help = ""},
-    {.name = "force", .short_name = 'f', .value_name = "", .help = ""},
-    {.name = "type", .short_name = 't', .value_name = "NAME", .help = ""},
-    {.name = "json", .short_name = 0, .value_name = "", .help = ""},
+struct TestOptions {
+  std::string archive;
+  std::optional<std::uint32_t> id;
+  bool long_format = false;
+  bool force = false;
+  std::string type;
+  bool json = false;
+
+  friend bool operator==(const TestOptions&, const TestOptions&) = default;
 };
-constexpr CommandSyntax kSyntax{.name = "test",
-                                .summary = "",
-                                .positionals = kPositionals,
-                                .required_positionals = 1,
-                                .options = kOptions,
-                                .details = ""};
+
+int record(const TestOptions&) { return 0; }
+
+// A command with every kind of argument the tool's commands have; `options` is where it parses to.
+struct TestCommand {
+  TestCommand() {
+    const auto [app, parsed] = commands.add<TestOptions>("test", "", "", &record);
+    options = &parsed;
+    add_path_argument(app, "ARCHIVE", parsed.archive, "");
+    add_file_id_argument(app, parsed.id, "");
+    app.add_flag("-l,--long", parsed.long_format, "");
+    app.add_flag("-f,--force", parsed.force, "");
+    app.add_option("-t,--type", parsed.type, "")->type_name("NAME");
+    app.add_flag("--json", parsed.json, "");
+  }
+
+  std::expected<ParseOutcome, std::string> parse(const std::vector<std::string>& args) {
+    return parse_command(commands.commands().front(), args);
+  }
+
+  CommandSet commands;
+  TestOptions* options = nullptr;
+};
 
 struct ParseCase {
   const char* label;
   std::vector<std::string> args;
-  std::vector<std::string> positionals;
-  std::vector<std::string> flags;
-  std::optional<std::string> type;
+  // archive, id, long, force, type, json
+  TestOptions expected;
 };
 
-TEST(ParseArguments, OptionsAnywhereInEveryForm) {
+TEST(ParseCommand, OptionsAnywhereInEveryForm) {
   const ParseCase cases[] = {
-      {"positional only", {"a.dat"}, {"a.dat"}, {}, {}},
-      {"options after", {"a.dat", "--long", "--json"}, {"a.dat"}, {"long", "json"}, {}},
-      {"options between", {"a.dat", "-l", "7"}, {"a.dat", "7"}, {"long"}, {}},
-      {"value as next argument", {"--type", "Font", "a.dat"}, {"a.dat"}, {}, "Font"},
-      {"value after equals", {"a.dat", "--type=Font"}, {"a.dat"}, {}, "Font"},
-      {"empty value after equals", {"a.dat", "--type="}, {"a.dat"}, {}, ""},
-      {"short value attached", {"-tFont", "a.dat"}, {"a.dat"}, {}, "Font"},
-      {"short value next", {"-t", "Font", "a.dat"}, {"a.dat"}, {}, "Font"},
-      {"clustered flags", {"-lf", "a.dat"}, {"a.dat"}, {"long", "force"}, {}},
-      {"cluster ending in a value", {"-ltFont", "a.dat"}, {"a.dat"}, {"long"}, "Font"},
-      {"value that looks like an option", {"--type", "--long", "a.dat"}, {"a.dat"}, {}, "--long"},
-      {"last value wins", {"-t", "A", "a.dat", "-t", "B"}, {"a.dat"}, {}, "B"},
-      {"double dash", {"--", "-l", "--json"}, {"-l", "--json"}, {}, {}},
-      {"single dash is positional", {"-"}, {"-"}, {}, {}},
+      {"positional only", {"a.dat"}, {"a.dat", {}, false, false, "", false}},
+      {"options after", {"a.dat", "--long", "--json"}, {"a.dat", {}, true, false, "", true}},
+      {"options between", {"a.dat", "-l", "7"}, {"a.dat", 7, true, false, "", false}},
+      {"value as next argument",
+       {"--type", "Font", "a.dat"},
+       {"a.dat", {}, false, false, "Font", false}},
+      {"value after equals", {"a.dat", "--type=Font"}, {"a.dat", {}, false, false, "Font", false}},
+      {"short value attached", {"-tFont", "a.dat"}, {"a.dat", {}, false, false, "Font", false}},
+      {"short value next", {"-t", "Font", "a.dat"}, {"a.dat", {}, false, false, "Font", false}},
+      {"clustered flags", {"-lf", "a.dat"}, {"a.dat", {}, true, true, "", false}},
+      {"cluster ending in a value",
+       {"-ltFont", "a.dat"},
+       {"a.dat", {}, true, false, "Font", false}},
+      {"last value wins", {"-t", "A", "a.dat", "-t", "B"}, {"a.dat", {}, false, false, "B", false}},
+      {"double dash", {"--", "-l", "0x10"}, {"-l", 16, false, false, "", false}},
+      {"single dash is positional", {"-"}, {"-", {}, false, false, "", false}},
   };
   for (const ParseCase& c : cases) {
     SCOPED_TRACE(c.label);
-    const auto parsed = parse_arguments(kSyntax, c.args);
+    TestCommand command;
+    const auto parsed = command.parse(c.args);
     ASSERT_TRUE(parsed.has_value()) << parsed.error();
-    EXPECT_FALSE(parsed->help_requested());
-    EXPECT_EQ(parsed->positionals(), c.positionals);
-    for (const char* flag : {"long", "force", "json"}) {
-      const bool expected = std::find(c.flags.begin(), c.flags.end(), flag) != c.flags.end();
-      EXPECT_EQ(parsed->has(flag), expected) << flag;
-    }
-    EXPECT_EQ(parsed->value("type"), c.type);
+    EXPECT_EQ(*parsed, ParseOutcome::Run);
+    EXPECT_TRUE(*command.options == c.expected)
+        << command.options->archive << " " << command.options->id.value_or(0) << " "
+        << command.options->type;
   }
 }
 
-TEST(ParseArguments, HelpStopsParsing) {
+TEST(ParseCommand, HelpAnywhereWins) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"--help"}, {"-h"}, {"a", "b", "c", "--help"}, {"-lh"}, {"--help", "--unknown"}}) {
-    SCOPED_TRACE(args.front());
-    const auto parsed = parse_arguments(kSyntax, args);
-    ASSERT_TRUE(parsed.has_value()) << parsed.error();
-    EXPECT_TRUE(parsed->help_requested());
+           {"--help"}, {"-h"}, {"a", "1", "--help"}, {"-lh"}, {"--help", "--unknown"}}) {
+    TestCommand command;
+    EXPECT_EQ(command.parse(args), ParseOutcome::Help) << args.front();
   }
-  const auto after_dashes = parse_arguments(kSyntax, std::vector<std::string>{"--", "--help"});
-  ASSERT_TRUE(after_dashes.has_value());
-  EXPECT_FALSE(after_dashes->help_requested());
+  TestCommand command;
+  const auto after_dashes = command.parse({"--", "--help"});
+  ASSERT_TRUE(after_dashes.has_value()) << after_dashes.error();
+  EXPECT_EQ(command.options->archive, "--help");
 }
 
-TEST(ParseArguments, UsageErrors) {
-  struct ErrorCase {
+TEST(ParseCommand, UsageErrors) {
+  struct Case {
     std::vector<std::string> args;
-    const char* error;
+    std::string error;
   };
-  const ErrorCase cases[] = {
+  const Case cases[] = {
       {{}, "missing ARCHIVE"},
-      {{"a", "b", "c"}, "unexpected argument 'c'"},
+      {{"a", "1", "c"}, "unexpected argument 'c'"},
       {{"a", "--bogus"}, "unknown option '--bogus'"},
       {{"a", "--bogus=1"}, "unknown option '--bogus'"},
       {{"a", "-x"}, "unknown option '-x'"},
       {{"a", "-lx"}, "unknown option '-x'"},
-      {{"a", "--long=1"}, "option '--long' takes no value"},
       {{"a", "--type"}, "option '--type' needs a value (NAME)"},
-      {{"a", "-t"}, "option '-t' needs a value (NAME)"},
       {{"a", "--jso"}, "unknown option '--jso'"},
+      {{"a", "12x"},
+       "invalid file id '12x' (expected hexadecimal like 0x2300000A, or a decimal number)"},
   };
-  for (const ErrorCase& c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.error);
-    const auto parsed = parse_arguments(kSyntax, c.args);
+    TestCommand command;
+    const auto parsed = command.parse(c.args);
     ASSERT_FALSE(parsed.has_value());
     EXPECT_EQ(parsed.error(), c.error);
   }
-}
-
-TEST(ParseArguments, OptionalPositionalMayBeLeftOut) {
-  const auto parsed = parse_arguments(kSyntax, std::vector<std::string>{"a.dat"});
-  ASSERT_TRUE(parsed.has_value());
-  EXPECT_EQ(parsed->positional(0), "a.dat");
-  EXPECT_EQ(parsed->positional(1), std::nullopt);
 }
 
 }  // namespace

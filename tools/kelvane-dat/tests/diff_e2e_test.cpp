@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
 #include "support/temp_file.hpp"
@@ -69,6 +70,12 @@ class Versions {
   std::string table_sizes() const {
     return std::to_string(old_table_.size()) + " -> " + std::to_string(new_table_.size());
   }
+  std::size_t old_table_size() const { return old_table_.size(); }
+  std::size_t new_table_size() const { return new_table_.size(); }
+  // The size the new archive's directory holds for `id`.
+  std::uint32_t stored_size(std::uint32_t id) const {
+    return DatDatabase::open(new_.path()).value().find(id)->size;
+  }
 
  private:
   Bytes old_table_;
@@ -99,38 +106,81 @@ TEST(ToolDiff, ListsChangedFilesAndEntriesThenCountsPerType) {
                 "Total            1        1        2\n");
 }
 
+// Whole records, nulls included, so a size on the wrong side shows.
 TEST(ToolDiff, JsonLinesAndTypeFilter) {
   const Versions versions;
   const e2e::ProcessResult run = run_tool(
       {"diff", "--json", "--type", "StringTable", versions.old_path(), versions.new_path()});
   EXPECT_EQ(run.exit_status, 1) << run.err;
-  const std::string file_line = run.out.substr(0, run.out.find('\n') + 1);
-  EXPECT_TRUE(
-      file_line.starts_with("{\"id\": \"0x23000001\", \"type\": \"StringTable\", "
-                            "\"change\": \"changed\", \"old_size\": "))
-      << file_line;
-  EXPECT_EQ(run.out.substr(file_line.size()),
-            "{\"table\": \"0x23000001\", \"key\": \"0x00000002\", \"change\": \"changed\", "
-            "\"old\": [\"Two\"], \"new\": [\"Deux\"]}\n"
-            "{\"table\": \"0x23000001\", \"key\": \"0x00000003\", \"change\": \"removed\", "
-            "\"old\": [\"Three\"], \"new\": null}\n"
-            "{\"table\": \"0x23000001\", \"key\": \"0x00000004\", \"change\": \"added\", "
-            "\"old\": null, \"new\": [\"Four\"]}\n");
+  const std::vector<nlohmann::json> expected = {
+      {{"id", "0x23000001"},
+       {"type", "StringTable"},
+       {"change", "changed"},
+       {"old_size", versions.old_table_size()},
+       {"new_size", versions.new_table_size()}},
+      {{"table", "0x23000001"},
+       {"key", "0x00000002"},
+       {"change", "changed"},
+       {"old", {"Two"}},
+       {"new", {"Deux"}}},
+      {{"table", "0x23000001"},
+       {"key", "0x00000003"},
+       {"change", "removed"},
+       {"old", {"Three"}},
+       {"new", nullptr}},
+      {{"table", "0x23000001"},
+       {"key", "0x00000004"},
+       {"change", "added"},
+       {"old", nullptr},
+       {"new", {"Four"}}},
+  };
+  EXPECT_EQ(json_lines(run.out), expected);
 }
 
 // The quick comparison sees the compression change of 0x0A000003 that content ignores, and misses
-// 0x06000001, rewritten with the same metadata.
+// 0x06000001, rewritten with the same metadata; sizes are the stored ones.
 TEST(ToolDiff, QuickComparesDirectoryEntriesOnly) {
   const Versions versions;
   const e2e::ProcessResult run =
       run_tool({"diff", "--quick", "--json", versions.old_path(), versions.new_path()});
   EXPECT_EQ(run.exit_status, 1) << run.err;
-  EXPECT_EQ(run.out.find("0x06000001"), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("{\"id\": \"0x0A000003\", \"type\": \"Audio\", \"change\": \"changed\", "
-                         "\"old_size\": 300, \"new_size\": "),
-            std::string::npos)
-      << run.out;
-  EXPECT_EQ(run.out.find("\"key\""), std::string::npos) << run.out;
+  const std::vector<nlohmann::json> lines = json_lines(run.out);
+  std::vector<std::string> ids;
+  for (const nlohmann::json& line : lines) ids.push_back(line.at("id"));
+  EXPECT_EQ(ids,
+            (std::vector<std::string>{"0x06000002", "0x06000004", "0x0A000003", "0x23000001"}));
+  const nlohmann::json audio = {{"id", "0x0A000003"},
+                                {"type", "Audio"},
+                                {"change", "changed"},
+                                {"old_size", 300},
+                                {"new_size", versions.stored_size(0x0A000003)}};
+  EXPECT_EQ(lines.at(2), audio);
+}
+
+// A file whose entry changed only its version is a change to the quick comparison, and none to
+// the comparison of contents.
+TEST(ToolDiff, QuickSeesAVersionChangeAlone) {
+  const auto with_version = [](std::uint32_t version) {
+    test_support::ArchiveBuilder builder(256);
+    test_support::StoreOptions options;
+    options.version = version;
+    const std::vector<DatFileEntry> entries = {
+        builder.store_file(0x06000001, Bytes(10, 1), options)};
+    builder.header.root_offset = test_support::store_tree(builder, entries);
+    return test_support::TempFile(builder.finish(), "kelvane_diff");
+  };
+  const test_support::TempFile old_file = with_version(1);
+  const test_support::TempFile new_file = with_version(2);
+  const std::string old_path = old_file.path().string();
+  const std::string new_path = new_file.path().string();
+  const e2e::ProcessResult quick = run_tool({"diff", "--quick", "--json", old_path, new_path});
+  EXPECT_EQ(quick.exit_status, 1) << quick.err;
+  EXPECT_EQ(quick.out,
+            "{\"id\":\"0x06000001\",\"type\":\"Texture\",\"change\":\"changed\","
+            "\"old_size\":10,\"new_size\":10}\n");
+  const e2e::ProcessResult full = run_tool({"diff", old_path, new_path});
+  EXPECT_EQ(full.exit_status, 0) << full.err;
+  EXPECT_EQ(full.out, "");
 }
 
 // Files that share a chain on one side are compared once per pair of chains, so each keeps its own
@@ -151,8 +201,8 @@ TEST(ToolDiff, FilesSharingAChainInOneArchiveAreComparedEach) {
       {"diff", "--allow-overlap", "--json", shared.path().string(), apart.path().string()});
   EXPECT_EQ(run.exit_status, 1) << run.err;
   EXPECT_EQ(run.out,
-            "{\"id\": \"0x06000002\", \"type\": \"Texture\", \"change\": \"changed\", "
-            "\"old_size\": 100, \"new_size\": 100}\n");
+            "{\"id\":\"0x06000002\",\"type\":\"Texture\",\"change\":\"changed\","
+            "\"old_size\":100,\"new_size\":100}\n");
 }
 
 TEST(ToolDiff, ExitStatusIsZeroForTheSameTwoForTrouble) {

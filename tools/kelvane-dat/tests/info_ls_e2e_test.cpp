@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "detail/dat_database_internals.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "tool_fixture.hpp"
 
@@ -16,6 +17,12 @@ std::string printf_text(const char* format, auto... values) {
   char buffer[256];
   std::snprintf(buffer, sizeof buffer, format, values...);
   return buffer;
+}
+
+// The known archive's timestamps are 2020-07-04T04:05:20Z plus less than 256 seconds.
+std::string known_time(std::uint32_t timestamp) {
+  const std::uint32_t since_base = timestamp - 0x5F000000u + 5 * 60 + 20;
+  return printf_text("2020-07-04T04:%02u:%02uZ", since_base / 60, since_base % 60);
 }
 
 TEST(ToolInfo, ShowsHeaderKindAndFilesPerType) {
@@ -29,7 +36,9 @@ TEST(ToolInfo, ShowsHeaderKindAndFilesPerType) {
   for (const auto& [id, entry] : archive.entries) {
     file_bytes += entry.size + 4 * ((entry.size + 1019) / 1020);
   }
-  const std::uint64_t nodes = DatDatabase::open(archive.path()).value().directory_nodes().size();
+  const std::uint64_t nodes =
+      detail::DatDatabaseInternals::directory_nodes(DatDatabase::open(archive.path()).value())
+          .size();
   const std::uint64_t directory_bytes = nodes * (1716 + 2 * 4);
   const std::uint64_t unclaimed = h.file_size - 0x190 - file_bytes - directory_bytes;
   const std::string expected =
@@ -117,13 +126,29 @@ std::string ls_lines(const KnownArchive& archive, const std::vector<std::uint32_
     text += printf_text("0x%08X  %-*s  %*u  ", id, static_cast<int>(type_width),
                         type_name(id).c_str(), static_cast<int>(size_width), entry.size);
     if (long_format) {
-      text += printf_text("%-10s  0x%08X  %u  %u\n", flag, entry.offset, entry.timestamp,
-                          entry.version);
+      text += printf_text("%-10s  0x%08X  %s  %u\n", flag, entry.offset,
+                          known_time(entry.timestamp).c_str(), entry.version);
     } else {
       text += std::string(flag) + "\n";
     }
   }
   return text;
+}
+
+TEST(ToolLs, JsonHasEveryColumnAndTheRawTimestamp) {
+  const KnownArchive& archive = KnownArchive::get();
+  const e2e::ProcessResult run = run_tool({"ls", "--json", "-t", "Audio", archive.path()});
+  EXPECT_EQ(run.exit_status, 0) << run.err;
+  const DatFileEntry& entry = archive.entries.at(0x0A000002);
+  const std::vector<nlohmann::json> expected = {{{"id", "0x0A000002"},
+                                                 {"type", "Audio"},
+                                                 {"size", entry.size},
+                                                 {"compressed", true},
+                                                 {"offset", printf_text("0x%08X", entry.offset)},
+                                                 {"timestamp", entry.timestamp},
+                                                 {"time", known_time(entry.timestamp)},
+                                                 {"version", 3}}};
+  EXPECT_EQ(json_lines(run.out), expected);
 }
 
 TEST(ToolLs, ListsFilesSortedById) {

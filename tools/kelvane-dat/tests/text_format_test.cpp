@@ -9,29 +9,20 @@
 namespace kelvane_dat::cli {
 namespace {
 
-struct JsonCase {
-  std::string text;
-  std::string json;
-};
+// The tool's one choice in writing JSON: bytes that are not UTF-8 do not fail the output.
+TEST(JsonLine, CompactOnOneLineAndBytesThatAreNotUtf8Replaced) {
+  const Json record = {{"key", "0x00000001"}, {"text", "bad\xFF end\n"}, {"index", 0}};
+  EXPECT_EQ(json_line(record),
+            "{\"key\":\"0x00000001\",\"text\":\"bad\xEF\xBF\xBD end\\n\",\"index\":0}\n");
+}
 
-TEST(JsonString, EscapesWhatJsonRequiresAndNothingElse) {
-  const JsonCase cases[] = {
-      {"", "\"\""},
-      {"Left Alt", "\"Left Alt\""},
-      {"say \"hi\"", "\"say \\\"hi\\\"\""},
-      {"a\\b", "\"a\\\\b\""},
-      {"line\nfeed\ttab\rreturn\bback\fform", "\"line\\nfeed\\ttab\\rreturn\\bback\\fform\""},
-      {std::string("nul\0one\x01us\x1F", 11), "\"nul\\u0000one\\u0001us\\u001F\""},
-      {"del\x7F", "\"del\x7F\""},
-      {"slash/", "\"slash/\""},
-      // UTF-8 passes through untouched, supplementary characters included.
-      {"Caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80\xA8",
-       "\"Caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80\xA8\""},
+TEST(Iso8601Utc, CivilDatesAcrossLeapDaysAndTheEnd) {
+  const std::pair<std::uint32_t, const char*> cases[] = {
+      {0, "1970-01-01T00:00:00Z"},           {951782400, "2000-02-29T00:00:00Z"},
+      {1593835530, "2020-07-04T04:05:30Z"},  {4107542399u, "2100-02-28T23:59:59Z"},
+      {4294967295u, "2106-02-07T06:28:15Z"},
   };
-  for (const JsonCase& c : cases) {
-    SCOPED_TRACE(c.json);
-    EXPECT_EQ(json_string(c.text), c.json);
-  }
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(iso8601_utc(seconds), text) << seconds;
 }
 
 TEST(Columns, PadsToTheWidestCellAndAlignsNumbersRight) {

@@ -13,6 +13,7 @@
 #include "e2e/process.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
+#include "nlohmann/json.hpp"
 #include "support/temp_file.hpp"
 
 namespace kelvane_dat::cli::testing {
@@ -64,6 +65,15 @@ class DamagedArchive {
 
   std::string path() const { return file_->path().string(); }
 
+  // What the checked fetch says of its two damaged compressed files.
+  static inline const std::string kShortExpansion =
+      "file 0A000001: the compressed payload yields 3 of the 100 bytes it declares";
+  static inline const std::string kPayloadWithoutSize =
+      "file 0A000002: the compressed payload has 2 bytes, too few to declare its size";
+  // The undecodable table, and the one with bytes after its record.
+  std::string truncated_table_error() const { return expected_errors[3]; }
+  std::string trailing_bytes_error() const { return expected_errors[5]; }
+
   std::vector<std::string> expected_errors;
   std::size_t file_count = 0;
 
@@ -92,6 +102,13 @@ std::optional<Bytes> read_file(const std::filesystem::path& path);
 // The library's text for opening "/nonexistent/archive.dat" on this system: "No such file or
 // directory (os error 2)" on Linux, the system's own message on Windows.
 std::string missing_archive_error();
+
+// Each line of `text` parsed as JSON (JSON Lines); a line that is not JSON fails the test that
+// reads it by throwing.
+std::vector<nlohmann::json> json_lines(const std::string& text);
+
+// "0x2300000A": how the tool shows ids.
+std::string hex_id(std::uint32_t id);
 
 e2e::ProcessResult run_tool(const std::vector<std::string>& args,
                             e2e::TerminalStreams terminal = {});

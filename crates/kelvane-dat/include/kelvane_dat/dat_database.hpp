@@ -1,24 +1,33 @@
 #pragma once
 
+/// \file
+/// The archive handle: DatDatabase opens an archive, holds its header and its whole directory, and
+/// reads any stored file by id; OpenOptions chooses how it reads.
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
-#include "kelvane_dat/block_chain.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
 #include "kelvane_dat/error.hpp"
 #include "kelvane_dat/export.hpp"
-#include "kelvane_dat/file_descriptor.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
-#include "kelvane_dat/mapped_file.hpp"
+#include "kelvane_dat/file_view.hpp"
 
 namespace kelvane_dat {
+
+namespace detail {
+struct OpenArchive;
+class DatDatabaseInternals;
+}  // namespace detail
 
 /// How DatDatabase::open reads the archive.
 struct OpenOptions {
@@ -34,7 +43,8 @@ struct OpenOptions {
 /// The directory is read eagerly at open, file contents lazily: every get_file reads the file again
 /// and nothing is cached. A handle exists only fully opened and never changes afterwards; all reads
 /// are positioned reads, so one handle may serve several threads at once. Movable, not copyable;
-/// destroying it closes the file.
+/// destroying it closes the file. A handle that was moved from may only be destroyed or assigned
+/// to.
 class KELVANE_DAT_EXPORT DatDatabase {
  public:
   /// A directory node: 62 child offsets, an entry count and room for 61 entries.
@@ -58,11 +68,13 @@ class KELVANE_DAT_EXPORT DatDatabase {
                                                 OpenOptions options = {});
 
   /// Takes over the open file of `other`, which is left without one.
-  DatDatabase(DatDatabase&&) noexcept = default;
+  DatDatabase(DatDatabase&&) noexcept;
   /// Closes this handle's file and takes over the open file of `other`.
-  DatDatabase& operator=(DatDatabase&&) noexcept = default;
+  DatDatabase& operator=(DatDatabase&&) noexcept;
   DatDatabase(const DatDatabase&) = delete;
   DatDatabase& operator=(const DatDatabase&) = delete;
+  /// Closes the file.
+  ~DatDatabase();
 
   /// The decoded header, as read at open.
   const DatHeader& header() const noexcept { return header_; }
@@ -75,13 +87,6 @@ class KELVANE_DAT_EXPORT DatDatabase {
   DatKind dat_kind() const noexcept { return header_.dat_kind(); }
   /// What file `id` holds, as an archive of this kind means its ids.
   DatFileType file_type(std::uint32_t id) const noexcept { return from_id_in_dat(id, dat_kind()); }
-  /// The archive file, for walks over raw blocks such as the layout check.
-  PositionedReader reader() const noexcept { return PositionedReader(file_); }
-  /// The archive's chain geometry, for the same walks.
-  ChainGeometry chain_geometry() const noexcept { return {header_.block_size, file_length_}; }
-  /// The offset of every directory node in the order open read them; a node that two branches lead
-  /// to is listed twice.
-  const std::vector<std::uint32_t>& directory_nodes() const noexcept { return directory_nodes_; }
 
   /// The ids of every file, or of the files of one type, ascending.
   std::vector<std::uint32_t> ids(std::optional<DatFileType> type = std::nullopt) const;
@@ -95,33 +100,53 @@ class KELVANE_DAT_EXPORT DatDatabase {
   /// get_file into a caller's buffer, for callers that read many files: `out` is replaced by the
   /// file's bytes, reusing its capacity, and left empty on failure.
   [[nodiscard]] Result<void> get_file_into(std::uint32_t id, std::vector<std::uint8_t>& out) const;
+  /// get_file for callers that hand the bytes on: the same bytes, except that a compressed file
+  /// whose payload is damaged is an error instead of the bytes expanded before the damage. A
+  /// payload shorter than its 4-byte declared size, or one that expands to fewer bytes than it
+  /// declares, is Corruption naming the id and both sizes ("file 0A000001: the compressed payload
+  /// yields 3 of the 100 bytes it declares"). get_file itself passes such bytes on, as the format
+  /// has it.
+  [[nodiscard]] Result<std::vector<std::uint8_t>> get_file_checked(std::uint32_t id) const;
+  /// get_file_checked into a caller's buffer, as get_file_into: left empty on failure.
+  [[nodiscard]] Result<void> get_file_checked_into(std::uint32_t id,
+                                                   std::vector<std::uint8_t>& out) const;
+  /// get_file into caller memory that is not a vector (another language's byte buffer): the file's
+  /// bytes are written from the start of `out`, and their count returned. Besides get_file's
+  /// errors, Other when `out` is shorter than the file: for a file stored uncompressed, whose
+  /// length the directory gives, before anything is read. What `out` holds after a failure is
+  /// unspecified.
+  [[nodiscard]] Result<std::size_t> get_file_to(std::uint32_t id,
+                                                std::span<std::uint8_t> out) const;
+  /// The file's bytes without a copy where the archive is mapped (see FileView): the bytes and the
+  /// errors of get_file, for callers that only look at them.
+  [[nodiscard]] Result<FileView> view_file(std::uint32_t id) const;
+  /// view_file with get_file_checked's check: a compressed payload that expands short of its
+  /// declared size is Corruption instead of a view of the bytes expanded before the damage.
+  [[nodiscard]] Result<FileView> view_file_checked(std::uint32_t id) const;
   /// The string table stored as file `id`, decoded. NotFound for an unknown id; BinRead when its
   /// bytes are not a string table. Bytes after the table are not looked at.
   [[nodiscard]] Result<StringTable> string_table(std::uint32_t id) const;
-  /// The chain walk (see read_block_chain) over this archive's file and block size.
+  /// Gathers `size` bytes from the chain of blocks whose first block is at `offset`: each block
+  /// gives its share after its 4-byte next pointer, and a zero pointer means the rest follows
+  /// contiguously. The bytes as stored, not expanded. Io when a read fails (also past the end of
+  /// the file), Corruption for a chain that cannot be followed (a block size of 4 or less, a
+  /// payload start beyond 32 bits) or that would need more bytes than the file has.
   [[nodiscard]] Result<std::vector<std::uint8_t>> read_file_data(std::uint32_t offset,
                                                                  std::uint32_t size) const;
 
  private:
-  DatDatabase(DatHeader header, FileDescriptor file, std::uint64_t file_length,
-              std::optional<MappedFile> mapping);
+  friend class detail::DatDatabaseInternals;
 
-  // The chain walk into a caller's buffer, from the mapping when there is one.
-  Result<void> read_file_data_into(std::uint32_t offset, std::uint32_t size,
-                                   std::vector<std::uint8_t>& out) const;
+  DatDatabase(DatHeader header, std::unique_ptr<detail::OpenArchive> archive);
 
-  /// The steps of opening: walk the tree from the header's root offset, depth first in pre-order,
-  /// children in slot order.
-  Result<void> read_directory();
-  Result<void> read_node(std::uint32_t offset);
+  // get_file_into and get_file_checked_into: one fetch, with or without the check of the expansion.
+  Result<void> fetch_into(std::uint32_t id, std::vector<std::uint8_t>& out, bool checked) const;
+  // view_file and view_file_checked.
+  Result<FileView> view_into(std::uint32_t id, bool checked) const;
 
   DatHeader header_;
   std::unordered_map<std::uint32_t, DatFileEntry> files_;
-  FileDescriptor file_;
-  std::uint64_t file_length_;
-  std::vector<std::uint32_t> directory_nodes_;
-  // The whole file as it was at open, when opened mapped.
-  std::optional<MappedFile> mapping_;
+  std::unique_ptr<detail::OpenArchive> archive_;
 };
 
 }  // namespace kelvane_dat

@@ -1,5 +1,9 @@
 #pragma once
 
+/// \file
+/// DatFileEntry, the 24-byte directory entry that says where a stored file's chain starts, how
+/// many bytes it holds and whether they are compressed.
+
 #include <cstddef>
 #include <cstdint>
 #include <expected>
@@ -43,7 +47,7 @@ struct KELVANE_DAT_EXPORT DatFileEntry {
   /// "DatFileEntry { bit_flags: 1, id: 587202570, ... }", numbers in decimal.
   std::string debug_string() const;
 
-  /// Field by field.
+  /// Equal when all six fields are, flags included.
   friend bool operator==(const DatFileEntry&, const DatFileEntry&) = default;
 };
 

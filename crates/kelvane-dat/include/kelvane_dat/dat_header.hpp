@@ -1,5 +1,9 @@
 #pragma once
 
+/// \file
+/// DatHeader, the fixed record at offset 0x140 that gives an archive's block size, root directory
+/// node and versions, and header_fields, its fields as text.
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -61,14 +65,14 @@ struct KELVANE_DAT_EXPORT DatHeader {
 
   /// Decodes the header at the reader's position. On failure the error names the field that could
   /// not be read and the reader is moved back to where the header starts. `Reader` is ByteCursor
-  /// or FileCursor.
+  /// (DatDatabase::open reads it straight from the file).
   template <class Reader>
   [[nodiscard]] static std::expected<DatHeader, ReadError> read(Reader& reader);
 
   /// The kind of archive the magic, block size and dataset describe.
   DatKind dat_kind() const noexcept;
 
-  /// Field by field.
+  /// Equal when every field is, version_string byte for byte.
   friend bool operator==(const DatHeader&, const DatHeader&) = default;
 };
 

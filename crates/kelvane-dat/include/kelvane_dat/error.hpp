@@ -1,5 +1,9 @@
 #pragma once
 
+/// \file
+/// DatError, the one error every fallible call of the library returns, and Result, the
+/// std::expected that carries it.
+
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -92,37 +96,37 @@ class KELVANE_DAT_EXPORT DatError {
   /// A record-reading failure, as BinRead; implicit like the I/O one.
   DatError(ReadError error) : v_(BinRead{std::move(error)}) {}  // NOLINT: implicit on purpose
 
-  /// A NotFound error.
+  /// No file `file_id` in the directory: what get_file and string_table return for an unknown id.
   static DatError not_found(std::uint32_t file_id) { return DatError(NotFound{file_id}); }
-  /// A DuplicateId error.
+  /// `file_id` occurs twice where ids must be unique.
   static DatError duplicate_id(std::uint32_t file_id) { return DatError(DuplicateId{file_id}); }
-  /// A DuplicateNamespacedId error.
+  /// `file_id` occurs twice within the namespace `namespace_name`.
   static DatError duplicate_namespaced_id(std::string namespace_name, std::uint32_t file_id) {
     return DatError(DuplicateNamespacedId{std::move(namespace_name), file_id});
   }
-  /// An InvalidMagic error.
+  /// A marker that is not what its record requires; `text` says which and what was found.
   static DatError invalid_magic(std::string text) {
     return DatError(InvalidMagic{std::move(text)});
   }
-  /// An UnsupportedVersion error.
+  /// A record `version` this library cannot read.
   static DatError unsupported_version(std::uint32_t version) {
     return DatError(UnsupportedVersion{version});
   }
-  /// An InvalidNamespace error.
+  /// A namespace name that is not valid; `text` says why.
   static DatError invalid_namespace(std::string text) {
     return DatError(InvalidNamespace{std::move(text)});
   }
-  /// A Corruption error.
+  /// A chain or directory that cannot be walked; `text` names what was found, with offsets.
   static DatError corruption(std::string text) { return DatError(Corruption{std::move(text)}); }
-  /// A DecompressionFailed error.
+  /// The compressed payload of file `file_id` could not be expanded.
   static DatError decompression_failed(std::uint32_t file_id) {
     return DatError(DecompressionFailed{file_id});
   }
-  /// A PathError error.
+  /// The file at `path` (as given) could not be opened, for the reason `source`.
   static DatError path_error(std::filesystem::path path, IoError source) {
     return DatError(PathError{std::move(path), source});
   }
-  /// An Other error.
+  /// A failure none of the other alternatives describes.
   static DatError other(std::string text) { return DatError(Other{std::move(text)}); }
 
   /// The alternative this error holds, for std::visit.

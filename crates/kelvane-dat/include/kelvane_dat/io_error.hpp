@@ -1,5 +1,9 @@
 #pragma once
 
+/// \file
+/// IoError, the failure of an operating-system read or of data that ended early, as both the file
+/// layer and the byte cursor report it.
+
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -35,7 +39,7 @@ class KELVANE_DAT_EXPORT IoError {
   /// The debug text (see the class).
   std::string debug_string() const;
 
-  /// Kind, code and message alike.
+  /// Equal when kind, system error number and end-of-data message agree.
   friend bool operator==(const IoError&, const IoError&) = default;
 
  private:

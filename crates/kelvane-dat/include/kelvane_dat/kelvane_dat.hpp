@@ -1,12 +1,14 @@
 #pragma once
 
 /// \file
-/// Everything a program needs to read archives, for programs that would rather include one header:
-/// the archive handle and its records, the errors, file types and string tables, the record readers
-/// and the version. Helpers the library uses internally (endian loads, the chain walk and its
-/// reader view, the file layer, text helpers) have headers of their own and are not included here.
+/// Everything a program needs to read and write archives, for programs that would rather include
+/// one header: the archive handle and its records, the writers, the errors, file types and string
+/// tables, the record readers, the layout check and the version.
 
+#include "kelvane_dat/archive_transaction.hpp"
+#include "kelvane_dat/archive_writer.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/compress.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
 #include "kelvane_dat/dat_header.hpp"
@@ -16,6 +18,7 @@
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
+#include "kelvane_dat/file_view.hpp"
 #include "kelvane_dat/io_error.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "kelvane_dat/packed_int.hpp"

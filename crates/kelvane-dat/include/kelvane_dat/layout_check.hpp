@@ -31,7 +31,7 @@ struct KELVANE_DAT_EXPORT LayoutOwner {
 
   /// "the header", "directory node 0x00173000", "file 0x06001000".
   std::string to_string() const;
-  /// Kind and value alike.
+  /// Equal when kind and value are: the same file, node or header.
   friend bool operator==(const LayoutOwner&, const LayoutOwner&) = default;
 };
 
@@ -50,7 +50,7 @@ struct KELVANE_DAT_EXPORT LayoutOverlap {
 
   /// "file 0x00000002 and file 0x00000001 both claim 1024 bytes at 0x00000400".
   std::string to_string() const;
-  /// Member by member.
+  /// Equal when both owners, the offset and the length are.
   friend bool operator==(const LayoutOverlap&, const LayoutOverlap&) = default;
 };
 

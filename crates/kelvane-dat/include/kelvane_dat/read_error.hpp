@@ -1,5 +1,9 @@
 #pragma once
 
+/// \file
+/// ReadError, why a record reader refused its input: an I/O failure or a failed assertion, wrapped
+/// in frames naming the fields and records being read.
+
 #include <cstdint>
 #include <ostream>
 #include <source_location>
@@ -22,7 +26,7 @@ struct ContextFrame {
   /// The line in that file.
   std::uint32_t line = 0;
 
-  /// Member by member.
+  /// Equal when message, file and line are.
   friend bool operator==(const ContextFrame&, const ContextFrame&) = default;
 };
 
@@ -36,7 +40,7 @@ class KELVANE_DAT_EXPORT ReadError {
     std::string message;
     /// Where the refusing record began.
     std::uint64_t position = 0;
-    /// Member by member.
+    /// Equal when message and position are.
     friend bool operator==(const Assertion&, const Assertion&) = default;
   };
 
@@ -50,10 +54,11 @@ class KELVANE_DAT_EXPORT ReadError {
 
   /// Adds a frame naming the field `field` of record `record`. The first frame wraps the error;
   /// later frames are appended to the list rather than wrapping again.
-  ReadError with_field_context(std::string_view field, std::string_view record,
-                               std::source_location where = std::source_location::current()) &&;
+  [[nodiscard]] ReadError with_field_context(
+      std::string_view field, std::string_view record,
+      std::source_location where = std::source_location::current()) &&;
   /// Adds `frame` as with_field_context adds the frame it builds.
-  ReadError with_context(ContextFrame frame) &&;
+  [[nodiscard]] ReadError with_context(ContextFrame frame) &&;
 
   /// The failure underneath any context frames.
   const std::variant<IoError, Assertion>& inner() const noexcept { return inner_; }
@@ -72,7 +77,7 @@ class KELVANE_DAT_EXPORT ReadError {
   /// A ReadError debug-prints as its text.
   std::string debug_string() const { return to_string(); }
 
-  /// Failure and frames alike.
+  /// Equal when the underlying failure and every context frame agree, source locations included.
   friend bool operator==(const ReadError&, const ReadError&) = default;
 
  private:

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 
 namespace py = pybind11;
 

@@ -27,7 +27,7 @@ def test_mapping_of_the_directory(sample_archive: Path) -> None:
         assert list(dat) == sorted(dat) == dat.ids()
         entry = dat[KNOWN_TABLE]
         assert (entry.id, entry.type, entry.offset, entry.size, entry.compressed) == (
-            KNOWN_TABLE, "StringTable", 0x400, 62, True)
+            KNOWN_TABLE, "StringTable", 0x400, 61, True)
         assert (entry.timestamp, entry.version, entry.bit_flags) == (0x5F000000, 1, 1)
         assert dat.get(KNOWN_TABLE) is not None and dat.get(5, "none") == "none"
 
@@ -75,3 +75,45 @@ def test_string_table(sample_archive: Path) -> None:
         for file_id in dat.ids(type="StringTable"):
             table = dat.string_table(file_id)
             assert table.id == file_id and list(table.entries) == sorted(table.entries)
+
+
+def largest_stored(dat: kelvane_dat.Archive) -> kelvane_dat.FileEntry:
+    return max((entry for entry in dat.values() if not entry.compressed), key=lambda e: e.size)
+
+
+@pytest.mark.parametrize("mapped", [False, True])
+def test_read_into_fills_a_callers_buffer(sample_archive: Path, mapped: bool) -> None:
+    with kelvane_dat.open(sample_archive, mapped=mapped) as dat:
+        stored = largest_stored(dat)
+        for file_id in (KNOWN_TABLE, stored.id):
+            expected = dat.read(file_id)
+            grown = bytearray(b"old")
+            assert dat.read_into(file_id, grown) == len(expected) and grown == expected
+            roomy = bytearray(len(expected) + 5)
+            assert dat.read_into(file_id, memoryview(roomy)) == len(expected)
+            assert roomy[:len(expected)] == expected and roomy[len(expected):] == bytes(5)
+            with pytest.raises(kelvane_dat.DatError, match="cannot hold the"):
+                dat.read_into(file_id, memoryview(bytearray(len(expected) - 1)))
+        with pytest.raises(BufferError):
+            dat.read_into(stored.id, b"read-only")  # type: ignore[arg-type]
+        with pytest.raises(kelvane_dat.NotFound):
+            dat.read_into(0x0600FFFE, bytearray())
+
+
+@pytest.mark.parametrize("mapped", [False, True])
+def test_view_slices_a_mapped_file_in_place(sample_archive: Path, mapped: bool) -> None:
+    dat = kelvane_dat.open(sample_archive, mapped=mapped)
+    stored = largest_stored(dat)
+    views = dat.view(stored.id)
+    expanded = dat.view(KNOWN_TABLE)
+    expected = dat.read(stored.id)
+    assert all(view.readonly for view in views)
+    # In place, one slice per block; otherwise one slice holding the bytes.
+    assert (len(views) > 1) == mapped and len(expanded) == 1
+    assert b"".join(views) == expected and bytes(expanded[0]) == dat.read(KNOWN_TABLE)
+    # The views keep the mapping alive after the archive is closed and gone.
+    dat.close()
+    del dat
+    assert b"".join(views) == expected
+    with pytest.raises(TypeError):
+        views[0][0] = 0  # type: ignore[index]

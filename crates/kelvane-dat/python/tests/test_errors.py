@@ -60,6 +60,26 @@ def test_damaged_archive_raises_dat_error(
     assert message in str(raised.value)
 
 
+def test_read_refuses_a_short_expansion_unless_not_strict(sample_archive: Path, tmp_path: Path) -> None:
+    with kelvane_dat.open(sample_archive) as dat:
+        file_id, entry = next((i, e) for i, e in dat.items() if e.compressed)
+    # The payload's declared size follows the first block's 4-byte pointer.
+    image = bytearray(sample_archive.read_bytes())
+    declared = int.from_bytes(image[entry.offset + 4 : entry.offset + 8], "little") + 1000
+    image[entry.offset + 4 : entry.offset + 8] = declared.to_bytes(4, "little")
+    path = tmp_path / "short.dat"
+    path.write_bytes(image)
+    with kelvane_dat.open(path) as dat:
+        yielded = len(dat.read(file_id, strict=False))
+        assert yielded < declared
+        with pytest.raises(kelvane_dat.DatError) as raised:
+            dat.read(file_id)
+    assert str(raised.value) == (
+        f"Corruption detected: file {file_id:08X}: the compressed payload yields {yielded} of the"
+        f" {declared} bytes it declares"
+    )
+
+
 @pytest.mark.parametrize("seed", range(8))
 def test_scrambled_archive_reads_or_raises(sample_archive: Path, tmp_path: Path, seed: int) -> None:
     image = bytearray(sample_archive.read_bytes())

@@ -15,8 +15,8 @@
 #include <optional>
 #include <vector>
 
-#include "kelvane_dat/block_chain.hpp"
-#include "kelvane_dat/endian.hpp"
+#include "detail/block_chain.hpp"
+#include "detail/endian.hpp"
 #include "kelvane_dat/error.hpp"
 
 namespace kelvane_dat::detail {

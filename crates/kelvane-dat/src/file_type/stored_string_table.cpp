@@ -7,11 +7,11 @@
 #include <string>
 #include <utility>
 
+#include "detail/debug_format.hpp"
+#include "detail/endian.hpp"
 #include "detail/string_table_reading.hpp"
 #include "detail/utf16.hpp"
 #include "detail/utf8.hpp"
-#include "kelvane_dat/debug_format.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "kelvane_dat/packed_int.hpp"
 
 namespace kelvane_dat {

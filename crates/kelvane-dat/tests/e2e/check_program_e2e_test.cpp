@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <sstream>
+
 #include "check_program.hpp"
 
 namespace kelvane_dat::e2e {
@@ -45,6 +49,39 @@ TEST(CheckProgram, ListsTheRegistryInOrder) {
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.out, std::string(kParity) + ": test\n" + kClassify + ": test\n" + kLookup +
                          ": test\n" + kSorted + ": test\n\n4 tests, 0 benchmarks\n");
+}
+
+// The registry keeps each case's span by hand; a failure outside a check points there, so the span
+// must name the case's function where its source defines it.
+TEST(CheckProgram, RegistrySpansPointAtEachCaseName) {
+  const ProcessResult run =
+      run_check_program({"-Z", "unstable-options", "--format", "json", "--list"},
+                        {{"KELVANE_UNSTABLE_OPTIONS", "1"}});
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  const std::regex discovered(
+      R"re("name": "([^"]+)".*"source_path": "([^"]+)", "start_line": (\d+), "start_col": (\d+), "end_line": (\d+), "end_col": (\d+))re");
+  int checked = 0;
+  std::istringstream lines(run.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch span;
+    if (!std::regex_search(line, span, discovered)) continue;
+    SCOPED_TRACE(line);
+    const std::string name = span[1];
+    const std::string function =
+        name.substr(name.rfind(':') == std::string::npos ? 0 : name.rfind(':') + 1);
+    std::ifstream source(std::string(KELVANE_SOURCE_DIR) + "/" + span[2].str());
+    ASSERT_TRUE(source) << "cannot read " << span[2];
+    std::string text;
+    for (int number = std::stoi(span[3]); number > 0; --number) std::getline(source, text);
+    ASSERT_EQ(span[3], span[5]);
+    const auto start = static_cast<std::size_t>(std::stoi(span[4]) - 1);
+    const auto end = static_cast<std::size_t>(std::stoi(span[6]) - 1);
+    ASSERT_LE(end, text.size());
+    EXPECT_EQ(text.substr(start, end - start), function);
+    EXPECT_TRUE(text.starts_with("void " + function + "()"));
+    ++checked;
+  }
+  EXPECT_EQ(checked, 4);
 }
 
 struct SelectionCase {

@@ -6,21 +6,14 @@
 #include <numeric>
 #include <random>
 
-#include "support/lrs_encoder.hpp"
+#include "detail/archive_records.hpp"
+#include "kelvane_dat/compress.hpp"
 
 namespace kelvane_dat::test_support {
 
 namespace {
 
 constexpr std::size_t kPointerSize = 4;
-// The image starts with everything up to the end of the header.
-constexpr std::size_t kHeaderEnd = DatHeader::kFileOffset + DatHeader::kEncodedSize;
-constexpr std::size_t kEntryCountOffset = DatDatabase::kBranchCount * 4;
-constexpr std::size_t kEntriesOffset = kEntryCountOffset + 4;
-
-void put_u32(std::uint8_t* out, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
 
 std::uint32_t checked_offset(std::uint64_t offset) {
   // Archive offsets are 32-bit; an image that outgrows them is a test bug.
@@ -31,31 +24,18 @@ std::uint32_t checked_offset(std::uint64_t offset) {
 }  // namespace
 
 std::array<std::uint8_t, DatFileEntry::kEncodedSize> encode_entry(const DatFileEntry& entry) {
-  std::array<std::uint8_t, DatFileEntry::kEncodedSize> out{};
-  const std::uint32_t fields[] = {entry.bit_flags, entry.id,        entry.offset,
-                                  entry.size,      entry.timestamp, entry.version};
-  for (std::size_t i = 0; i < 6; ++i) put_u32(out.data() + 4 * i, fields[i]);
-  return out;
+  return detail::encode_entry(entry);
 }
 
 std::vector<std::uint8_t> encode_node(const DirectoryNode& node) {
   if (node.entries.size() > DatDatabase::kMaxEntries) std::abort();
-  std::vector<std::uint8_t> out(DatDatabase::kNodeSize, 0);
-  for (std::size_t slot = 0; slot < node.branches.size(); ++slot) {
-    put_u32(out.data() + 4 * slot, node.branches[slot]);
-  }
-  put_u32(out.data() + kEntryCountOffset,
-          node.entry_count.value_or(static_cast<std::uint32_t>(node.entries.size())));
-  for (std::size_t i = 0; i < node.entries.size(); ++i) {
-    const auto entry = encode_entry(node.entries[i]);
-    std::copy(entry.begin(), entry.end(),
-              out.begin() + static_cast<std::ptrdiff_t>(kEntriesOffset + i * entry.size()));
-  }
-  return out;
+  return detail::encode_node(
+      node.branches, node.entries,
+      node.entry_count.value_or(static_cast<std::uint32_t>(node.entries.size())));
 }
 
 ArchiveBuilder::ArchiveBuilder(std::uint32_t block_size)
-    : block_size_(block_size), image_(kHeaderEnd, 0) {
+    : block_size_(block_size), image_(detail::kHeaderEnd, 0) {
   if (block_size <= kPointerSize) std::abort();
   header.magic = DatHeader::kMagic;
   header.block_size = block_size;
@@ -88,7 +68,7 @@ void ArchiveBuilder::write_bytes(std::uint64_t offset, std::span<const std::uint
 
 void ArchiveBuilder::write_u32(std::uint64_t offset, std::uint32_t value) {
   std::uint8_t bytes[4];
-  put_u32(bytes, value);
+  detail::store_le32(bytes, value);
   write_bytes(offset, bytes);
 }
 
@@ -153,7 +133,7 @@ DatFileEntry ArchiveBuilder::store_file(std::uint32_t id, std::span<const std::u
   entry.timestamp = options.timestamp;
   entry.version = options.version;
   if (options.compressed) {
-    const auto payload = compress_lrs(data);
+    const auto payload = compress_lrs(data).value();
     entry.size = checked_offset(payload.size());
     entry.offset = store_chain(payload, options.layout);
   } else {
@@ -183,19 +163,9 @@ std::uint32_t ArchiveBuilder::store_node_bytes(std::span<const std::uint8_t> byt
 
 const std::vector<std::uint8_t>& ArchiveBuilder::finish() {
   if (fill_file_size) header.file_size = checked_offset(image_.size());
-  std::uint8_t* out = image_.data() + DatHeader::kFileOffset;
-  const std::uint32_t leading[] = {
-      header.magic,         header.block_size,     header.file_size,    header.dataset,
-      header.subset,        header.free_head,      header.free_tail,    header.free_count,
-      header.root_offset,   header.new_lru,        header.old_lru,      header.use_lru,
-      header.master_map_id, header.engine_version, header.game_version,
-  };
-  for (const std::uint32_t value : leading) {
-    put_u32(out, value);
-    out += 4;
-  }
-  out = std::copy(header.version_string.begin(), header.version_string.end(), out);
-  put_u32(out, header.version_minor);
+  const auto encoded = detail::encode_header(header);
+  std::copy(encoded.begin(), encoded.end(),
+            image_.begin() + static_cast<std::ptrdiff_t>(DatHeader::kFileOffset));
   return image_;
 }
 

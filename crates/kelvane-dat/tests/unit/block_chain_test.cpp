@@ -1,9 +1,10 @@
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/block_chain.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <numeric>
+#include <span>
 #include <vector>
 
 #include "detail/block_chain_reference.hpp"
@@ -25,9 +26,10 @@ Bytes pattern(std::size_t size, std::uint8_t salt = 0) {
 }
 
 // read_block_chain reads ahead; the reference walk makes exactly the reads the format describes;
-// the in-memory walk serves mapped archives. All must return the same bytes and the same errors.
-enum class Walk { Fast, Reference, InMemory };
-constexpr Walk kWalks[] = {Walk::Fast, Walk::Reference, Walk::InMemory};
+// the in-memory walk serves mapped archives, and its slicing form their views. All must return the
+// same bytes and the same errors.
+enum class Walk { Fast, Reference, InMemory, InMemorySlices };
+constexpr Walk kWalks[] = {Walk::Fast, Walk::Reference, Walk::InMemory, Walk::InMemorySlices};
 // A mapped file cannot fail a read the way a disk can.
 constexpr Walk kWalksThatRead[] = {Walk::Fast, Walk::Reference};
 
@@ -39,6 +41,8 @@ std::ostream& operator<<(std::ostream& out, Walk walk) {
       return out << "reference walk";
     case Walk::InMemory:
       return out << "in-memory walk";
+    case Walk::InMemorySlices:
+      return out << "in-memory slices";
   }
   std::unreachable();
 }
@@ -58,6 +62,24 @@ Result<Bytes> walk_with(Walk walk, const MemorySource& source, ChainGeometry geo
       if (!walked) {
         EXPECT_TRUE(out.empty());
         return std::unexpected(walked.error());
+      }
+      return out;
+    }
+    case Walk::InMemorySlices: {
+      std::vector<std::span<const std::uint8_t>> slices(2);  // reused: the old ones must go
+      const auto walked =
+          slice_block_chain_in_memory(source.bytes(), geometry.block_size, offset, size, slices);
+      if (!walked) {
+        EXPECT_TRUE(slices.empty());
+        return std::unexpected(walked.error());
+      }
+      Bytes out;
+      for (const auto slice : slices) {
+        EXPECT_FALSE(slice.empty());
+        EXPECT_TRUE(slice.data() >= source.bytes().data() &&
+                    slice.data() + slice.size() <= source.bytes().data() + source.size())
+            << "a slice lies in the image";
+        out.insert(out.end(), slice.begin(), slice.end());
       }
       return out;
     }

@@ -11,7 +11,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/dat_database_internals.hpp"
+#include "detail/debug_format.hpp"
 #include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
 #include "support/temp_file.hpp"
@@ -385,6 +386,60 @@ TEST(DatDatabase, GetFileIntoFillsTheCallersBufferInPlace) {
   }
 }
 
+// Each fetch starts from a buffer holding a good compressed file, so a failure that forgot to empty
+// it would hand out the previous file's bytes.
+TEST(DatDatabase, CheckedFetchRefusesDamagedPayloadsAndFailuresLeaveTheBufferEmpty) {
+  ArchiveBuilder builder;
+  StoreOptions compressed;
+  compressed.compressed = true;
+  const Bytes good(3000, 'c');
+  DirectoryNode root;
+  root.entries.push_back(builder.store_file(0x10, good, compressed));
+  // Declares 10 bytes, yields 3; then a payload too short to declare any size.
+  const Bytes short_payload = {10, 0, 0, 0, 0x40, 'x', 0x01, 0x00};
+  root.entries.push_back({1, 0x11, builder.store_chain(short_payload), 8, 0, 0});
+  root.entries.push_back({1, 0x12, builder.store_chain(Bytes{1, 2}), 2, 0, 0});
+  root.entries.push_back({1, 0x13, 0x7FFFFF00, 100, 0, 0});  // the chain starts past the end
+  builder.header.root_offset = builder.store_node(root);
+  struct Case {
+    std::uint32_t id;
+    // Empty when the unchecked fetch succeeds.
+    std::string unchecked_error;
+    std::string checked_error;
+  };
+  const Case cases[] = {
+      {0x11, "",
+       "Corruption detected: file 00000011: the compressed payload yields 3 of the 10 bytes it "
+       "declares"},
+      {0x12, "",
+       "Corruption detected: file 00000012: the compressed payload has 2 bytes, too few to "
+       "declare its size"},
+      {0x13, "IO error: failed to fill whole buffer", "IO error: failed to fill whole buffer"},
+  };
+  for (const bool mapped : {false, true}) {
+    SCOPED_TRACE(mapped ? "mapped" : "positioned reads");
+    const auto database = open_built(builder, OpenOptions{.mapped = mapped});
+    ASSERT_TRUE(database.has_value()) << database.error();
+    EXPECT_EQ(database->get_file_checked(0x10).value(), good);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(debug_string(c.id));
+      Bytes buffer;
+      ASSERT_TRUE(database->get_file_into(0x10, buffer).has_value());
+      const auto unchecked = database->get_file_into(c.id, buffer);
+      EXPECT_EQ(unchecked ? "" : unchecked.error().to_string(), c.unchecked_error);
+      if (!unchecked) {
+        EXPECT_TRUE(buffer.empty());
+      }
+      ASSERT_TRUE(database->get_file_checked_into(0x10, buffer).has_value());
+      const auto checked = database->get_file_checked_into(c.id, buffer);
+      ASSERT_FALSE(checked.has_value());
+      EXPECT_EQ(checked.error().to_string(), c.checked_error);
+      EXPECT_TRUE(buffer.empty());
+      EXPECT_EQ(database->get_file_checked(c.id).error().to_string(), c.checked_error);
+    }
+  }
+}
+
 TEST(DatDatabase, LooksUpListsAndDecodesByType) {
   ArchiveBuilder builder(256);
   builder.header.dataset = 3;  // a local archive: 0x23 ids are string tables
@@ -426,6 +481,39 @@ TEST(DatDatabase, LooksUpListsAndDecodesByType) {
             "File ID 23000003 not found in provider");
   // Ten bytes of 2 claim a table of 0x02020202 entries and run out.
   EXPECT_TRUE(database->string_table(0x23000001).error().is<DatError::BinRead>());
+}
+
+// What whole-archive code (the layout check, a writer) reads through the internal way in: the nodes
+// open walked, decoded again, hold every entry; a raw block is its pointer and payload as stored,
+// and a block the file cuts short is an error, not a short read.
+TEST(DatDatabaseInternals, ReadsRawBlocksAndDirectoryNodes) {
+  using Internals = detail::DatDatabaseInternals;
+  ArchiveBuilder builder(256);
+  std::vector<DatFileEntry> entries;
+  for (std::uint32_t id = 1; id <= 40; ++id) {
+    entries.push_back(builder.store_file(id, Bytes(id * 13, static_cast<std::uint8_t>(id))));
+  }
+  test_support::TreeShape shape;
+  shape.entries_per_node = 7;
+  builder.header.root_offset = test_support::store_tree(builder, entries, shape);
+  const Bytes image = builder.finish();
+  const TempFile file(image, "kelvane_internals");
+  const DatDatabase archive = DatDatabase::open(file.path()).value();
+
+  std::vector<std::uint32_t> ids;
+  for (const std::uint32_t offset : Internals::directory_nodes(archive)) {
+    const detail::DirectoryNode node = Internals::read_directory_node(archive, offset).value();
+    for (const DatFileEntry& entry : node.entries) ids.push_back(entry.id);
+  }
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, archive.ids());
+
+  const std::uint32_t first = archive.find(40)->offset;
+  const Bytes block = Internals::read_block(archive, first).value();
+  EXPECT_EQ(block, Bytes(image.begin() + first, image.begin() + first + 256));
+  const auto cut = Internals::read_block(archive, static_cast<std::uint32_t>(image.size() - 100));
+  ASSERT_FALSE(cut.has_value());
+  EXPECT_EQ(cut.error().to_string(), "IO error: failed to fill whole buffer");
 }
 
 }  // namespace

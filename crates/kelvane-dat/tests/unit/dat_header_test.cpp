@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "detail/file_descriptor.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
-#include "kelvane_dat/file_descriptor.hpp"
 #include "support/temp_file.hpp"
 
 namespace kelvane_dat {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "detail/block_chain_reference.hpp"
+#include "detail/endian.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/dat_database.hpp"
-#include "kelvane_dat/endian.hpp"
 #include "support/archive_builder.hpp"
 #include "support/memory_source.hpp"
 #include "support/temp_file.hpp"

@@ -6,7 +6,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "kelvane_dat/debug_format.hpp"
+#include "detail/debug_format.hpp"
 #include "kelvane_platform/system.hpp"
 
 namespace kelvane_dat {

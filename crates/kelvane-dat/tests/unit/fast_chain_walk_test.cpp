@@ -1,6 +1,7 @@
 // read_block_chain reads ahead in windows; detail::read_block_chain_reference makes the reads the
 // format describes. These tests hold the fast walk to the reference's bytes and errors, on chosen
-// layouts and on thousands of random archives (the in-memory walk too, where the file is intact),
+// layouts and on thousands of random archives (the in-memory walk and its slicing form too, where
+// the file is intact),
 // and check that it keeps its system calls few.
 
 #include <gtest/gtest.h>
@@ -9,10 +10,12 @@
 #include <numeric>
 #include <optional>
 #include <random>
+#include <span>
 #include <vector>
 
+#include "detail/block_chain.hpp"
 #include "detail/block_chain_reference.hpp"
-#include "kelvane_dat/block_chain.hpp"
+#include "detail/chain_into_span.hpp"
 #include "support/archive_builder.hpp"
 #include "support/memory_source.hpp"
 
@@ -218,6 +221,14 @@ TEST(FastChainWalk, AgreesWithTheReferenceOnRandomArchives) {
                                                               geometry, c.offset, c.size);
     ASSERT_EQ(outcome(fast), outcome(reference));
     if (fast.has_value()) ++successes;
+    // The same walk into caller memory, from a source that fails alike.
+    MemorySource span_source(c.image);
+    if (c.failing_offset) span_source.fail_reads_covering(*c.failing_offset, EIO);
+    Bytes caller_memory(c.size <= c.noted_length ? c.size : 0);
+    const auto into_span = detail::read_block_chain_to(PositionedReader(span_source), geometry,
+                                                       c.offset, c.size, caller_memory);
+    ASSERT_EQ(into_span ? outcome(caller_memory) : outcome(std::unexpected(into_span.error())),
+              outcome(reference));
 
     if (c.failing_offset || c.noted_length != c.image.size()) continue;
     // A mapping of the same intact file, into a buffer that held a longer file before.
@@ -229,6 +240,19 @@ TEST(FastChainWalk, AgreesWithTheReferenceOnRandomArchives) {
     if (!mapped) {
       EXPECT_TRUE(mapped_out.empty());
     }
+    std::vector<std::span<const std::uint8_t>> slices;
+    const auto sliced =
+        slice_block_chain_in_memory(c.image, c.block_size, c.offset, c.size, slices);
+    Bytes joined;
+    for (const auto slice : slices) joined.insert(joined.end(), slice.begin(), slice.end());
+    ASSERT_EQ(sliced ? outcome(joined) : outcome(std::unexpected(sliced.error())),
+              outcome(reference));
+    Bytes mapped_memory(c.size <= c.image.size() ? c.size : 0);
+    const auto mapped_to_span = detail::read_block_chain_in_memory_to(
+        c.image, c.block_size, c.offset, c.size, mapped_memory);
+    ASSERT_EQ(
+        mapped_to_span ? outcome(mapped_memory) : outcome(std::unexpected(mapped_to_span.error())),
+        outcome(reference));
     // Where every bet can be read, the fast walk never needs more calls than blocks it visits
     // (chains longer than the file are walked the reference's way, keeping nothing).
     if (c.size <= c.image.size()) {

@@ -1,4 +1,4 @@
-#include "kelvane_dat/file_descriptor.hpp"
+#include "detail/file_descriptor.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <fstream>
 #include <vector>
 
+#include "detail/debug_format.hpp"
 #include "kelvane_dat/dat_database.hpp"
-#include "kelvane_dat/debug_format.hpp"
 #include "support/archive_builder.hpp"
 #include "support/temp_file.hpp"
 

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "detail/debug_format.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/dat_database.hpp"
-#include "kelvane_dat/debug_format.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "support/archive_builder.hpp"
 #include "support/temp_file.hpp"

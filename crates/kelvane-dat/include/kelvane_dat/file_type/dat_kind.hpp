@@ -1,5 +1,8 @@
 #pragma once
 
+/// \file
+/// DatKind, which of the three kinds of archive a header describes, and its name.
+
 #include <cstdint>
 #include <ostream>
 #include <string>

@@ -54,7 +54,7 @@ struct KELVANE_DAT_EXPORT StringTableString {
   /// read_options in little-endian.
   [[nodiscard]] static std::expected<StringTableString, ReadError> read_le(ByteCursor& reader);
 
-  /// Member by member.
+  /// Equal when every decoded value is, texts byte for byte.
   friend bool operator==(const StringTableString&, const StringTableString&) = default;
 };
 
@@ -74,7 +74,7 @@ struct KELVANE_DAT_EXPORT StringTable {
   /// read_options in little-endian, the table's only byte order.
   [[nodiscard]] static std::expected<StringTable, ReadError> read_le(ByteCursor& reader);
 
-  /// Member by member.
+  /// Equal when id, language and every entry are.
   friend bool operator==(const StringTable&, const StringTable&) = default;
 };
 

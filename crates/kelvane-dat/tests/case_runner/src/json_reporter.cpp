@@ -7,6 +7,9 @@
 namespace case_runner::internal {
 namespace {
 
+// The report format the check program's JSON output follows prescribes this escaping (lower-case
+// \u00xx, DEL escaped too, every other byte as it is), so it stays its own and does not share the
+// tool's JSON serializer, whose output is meant to agree with no report.
 std::string json_string(std::string_view text) {
   std::string out = "\"";
   for (const char c : text) {

@@ -1,6 +1,7 @@
 #include "case_runner/options.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -141,38 +142,35 @@ bool is_set_and_not_zero(const EnvLookup& env, std::string_view name) {
   return value.has_value() && *value != "0";
 }
 
-// Gives meaning to the scanned options, checking them in a fixed order so that the first
-// problem reported does not depend on the order of the command line.
-std::expected<Options, std::string> interpret(const Matches& matches, const EnvLookup& env,
-                                              Options options) {
-  if (const auto z = matches.value("Z")) {
-    const auto unlock = env ? env(kUnstableVariable) : std::nullopt;
-    if (!unlock || *unlock != "1") {
-      return std::unexpected("the option `Z` is only accepted when " +
-                             std::string(kUnstableVariable) + "=1 is set");
-    }
-    if (*z != "unstable-options") return std::unexpected("Unrecognized option to `Z`");
-    options.unstable = true;
+// -Z unstable-options, which KELVANE_UNSTABLE_OPTIONS=1 must unlock.
+std::expected<bool, std::string> read_unstable(const Matches& matches, const EnvLookup& env) {
+  const auto z = matches.value("Z");
+  if (!z) return false;
+  const auto unlock = env ? env(kUnstableVariable) : std::nullopt;
+  if (!unlock || *unlock != "1") {
+    return std::unexpected("the option `Z` is only accepted when " +
+                           std::string(kUnstableVariable) + "=1 is set");
   }
-  std::string refused;
-  const auto experimental_flag = [&](std::string_view name) {
-    const bool given = matches.present(name);
-    if (given && !options.unstable && refused.empty()) {
-      refused = "The \"" + std::string(name) + "\" flag is only accepted with -Z unstable-options";
-    }
-    return given;
-  };
-  options.force_run_in_process = experimental_flag("force-run-in-process");
-  options.exclude_expected_failures = experimental_flag("exclude-should-panic");
-  options.report_time = experimental_flag("report-time");
-  options.ensure_time = experimental_flag("ensure-time");
-  options.shuffle = experimental_flag("shuffle");
-  if (!refused.empty()) return std::unexpected(refused);
-  if (!options.shuffle && options.unstable) {
-    options.shuffle = is_set_and_not_zero(env, kShuffleVariable);
+  if (*z != "unstable-options") return std::unexpected("Unrecognized option to `Z`");
+  return true;
+}
+
+std::expected<bool, std::string> experimental_flag(const Matches& matches, bool unstable,
+                                                   std::string_view name) {
+  const bool given = matches.present(name);
+  if (given && !unstable) {
+    return std::unexpected("The \"" + std::string(name) +
+                           "\" flag is only accepted with -Z unstable-options");
   }
+  return given;
+}
+
+// --shuffle-seed, else KELVANE_TEST_SHUFFLE_SEED once the experimental options are unlocked.
+std::expected<std::optional<std::uint64_t>, std::string> read_shuffle_seed(const Matches& matches,
+                                                                           const EnvLookup& env,
+                                                                           bool unstable) {
   if (const auto seed = matches.value("shuffle-seed")) {
-    if (!options.unstable) {
+    if (!unstable) {
       return std::unexpected(
           "The \"shuffle-seed\" option is only accepted with -Z unstable-options");
     }
@@ -181,22 +179,57 @@ std::expected<Options, std::string> interpret(const Matches& matches, const EnvL
       return std::unexpected(
           "argument for --shuffle-seed must be a number (error: " + parsed.error() + ")");
     }
-    options.shuffle_seed = *parsed;
-  } else if (options.unstable && env) {
-    if (const auto value = env(kShuffleSeedVariable)) {
-      const auto parsed = internal::parse_unsigned(*value);
-      if (!parsed) {
-        return std::unexpected(std::string(kShuffleSeedVariable) + " is `" + *value +
-                               "`, should be a number.");
-      }
-      options.shuffle_seed = *parsed;
-    }
+    return *parsed;
   }
-  options.fail_fast = experimental_flag("fail-fast");
-  if (!refused.empty()) return std::unexpected(refused);
+  if (!unstable || !env) return std::nullopt;
+  const auto value = env(kShuffleSeedVariable);
+  if (!value) return std::nullopt;
+  const auto parsed = internal::parse_unsigned(*value);
+  if (!parsed) {
+    return std::unexpected(std::string(kShuffleSeedVariable) + " is `" + *value +
+                           "`, should be a number.");
+  }
+  return *parsed;
+}
 
+// The experimental options. --fail-fast is checked after the shuffle seed, the order in which
+// their problems have always been reported.
+std::expected<void, std::string> read_experimental(const Matches& matches, const EnvLookup& env,
+                                                   Options& options) {
+  const auto unstable = read_unstable(matches, env);
+  if (!unstable) return std::unexpected(unstable.error());
+  options.unstable = *unstable;
+  struct Flag {
+    std::string_view name;
+    bool Options::*field;
+  };
+  static constexpr Flag kFlagsBeforeSeed[] = {
+      {"force-run-in-process", &Options::force_run_in_process},
+      {"exclude-should-panic", &Options::exclude_expected_failures},
+      {"report-time", &Options::report_time},
+      {"ensure-time", &Options::ensure_time},
+      {"shuffle", &Options::shuffle},
+  };
+  for (const Flag& flag : kFlagsBeforeSeed) {
+    const auto given = experimental_flag(matches, options.unstable, flag.name);
+    if (!given) return std::unexpected(given.error());
+    options.*flag.field = *given;
+  }
+  if (!options.shuffle && options.unstable) {
+    options.shuffle = is_set_and_not_zero(env, kShuffleVariable);
+  }
+  const auto seed = read_shuffle_seed(matches, env, options.unstable);
+  if (!seed) return std::unexpected(seed.error());
+  options.shuffle_seed = *seed;
+  const auto fail_fast = experimental_flag(matches, options.unstable, "fail-fast");
+  if (!fail_fast) return std::unexpected(fail_fast.error());
+  options.fail_fast = *fail_fast;
+  return {};
+}
+
+// Which cases run, and whether they run at all.
+std::expected<void, std::string> read_selection(const Matches& matches, Options& options) {
   const bool include_ignored = matches.present("include-ignored");
-  const bool quiet = matches.present("quiet");
   options.exact = matches.present("exact");
   options.list = matches.present("list");
   options.skip = matches.all("skip");
@@ -210,47 +243,77 @@ std::expected<Options, std::string> interpret(const Matches& matches, const EnvL
                         : matches.present("ignored") ? RunIgnored::Only
                                                      : RunIgnored::No;
   options.filters = matches.free;
-  options.no_capture = matches.present("no-capture") || matches.present("nocapture") ||
-                       is_set_and_not_zero(env, kNoCaptureVariable);
-  if (const auto threads = matches.value("test-threads")) {
-    const auto parsed = internal::parse_unsigned(*threads);
-    if (!parsed) {
-      return std::unexpected(
-          "argument for --test-threads must be a number > 0 (error: " + parsed.error() + ")");
-    }
-    if (*parsed == 0) return std::unexpected("argument for --test-threads must not be 0");
-    options.test_threads = static_cast<std::size_t>(*parsed);
-  }
-  options.show_output = matches.present("show-output");
+  return {};
+}
 
-  const auto color = matches.value("color");
-  if (!color || *color == "auto") {
-    options.color = ColorChoice::Auto;
-  } else if (*color == "always") {
-    options.color = ColorChoice::Always;
-  } else if (*color == "never") {
-    options.color = ColorChoice::Never;
-  } else {
-    return std::unexpected("argument for --color must be auto, always, or never (was " + *color +
-                           ")");
+std::expected<std::optional<std::size_t>, std::string> parse_test_threads(
+    const std::optional<std::string>& text) {
+  if (!text) return std::nullopt;
+  const auto parsed = internal::parse_unsigned(*text);
+  if (!parsed) {
+    return std::unexpected(
+        "argument for --test-threads must be a number > 0 (error: " + parsed.error() + ")");
   }
+  if (*parsed == 0) return std::unexpected("argument for --test-threads must not be 0");
+  return static_cast<std::size_t>(*parsed);
+}
 
-  const auto format = matches.value("format");
-  if (!format) {
-    options.format = quiet ? OutputFormat::Terse : OutputFormat::Pretty;
-  } else if (*format == "pretty") {
-    options.format = OutputFormat::Pretty;
-  } else if (*format == "terse") {
-    options.format = OutputFormat::Terse;
-  } else if (*format == "json" || *format == "junit") {
-    if (!options.unstable) {
+std::expected<ColorChoice, std::string> parse_color(const std::optional<std::string>& color) {
+  if (!color || *color == "auto") return ColorChoice::Auto;
+  if (*color == "always") return ColorChoice::Always;
+  if (*color == "never") return ColorChoice::Never;
+  return std::unexpected("argument for --color must be auto, always, or never (was " + *color +
+                         ")");
+}
+
+// Without --format, -q picks the terse format.
+std::expected<OutputFormat, std::string> parse_format(const std::optional<std::string>& format,
+                                                      bool quiet, bool unstable) {
+  if (!format) return quiet ? OutputFormat::Terse : OutputFormat::Pretty;
+  if (*format == "pretty") return OutputFormat::Pretty;
+  if (*format == "terse") return OutputFormat::Terse;
+  if (*format == "json" || *format == "junit") {
+    if (!unstable) {
       return std::unexpected("The \"" + *format +
                              "\" format is only accepted with -Z unstable-options");
     }
-    options.format = *format == "json" ? OutputFormat::Json : OutputFormat::Junit;
-  } else {
-    return std::unexpected("argument for --format must be pretty, terse, json or junit (was " +
-                           *format + ")");
+    return *format == "json" ? OutputFormat::Json : OutputFormat::Junit;
+  }
+  return std::unexpected("argument for --format must be pretty, terse, json or junit (was " +
+                         *format + ")");
+}
+
+// How the cases run and how the run is reported.
+std::expected<void, std::string> read_execution(const Matches& matches, const EnvLookup& env,
+                                                Options& options) {
+  options.no_capture = matches.present("no-capture") || matches.present("nocapture") ||
+                       is_set_and_not_zero(env, kNoCaptureVariable);
+  const auto threads = parse_test_threads(matches.value("test-threads"));
+  if (!threads) return std::unexpected(threads.error());
+  options.test_threads = *threads;
+  options.show_output = matches.present("show-output");
+  const auto color = parse_color(matches.value("color"));
+  if (!color) return std::unexpected(color.error());
+  options.color = *color;
+  const auto format =
+      parse_format(matches.value("format"), matches.present("quiet"), options.unstable);
+  if (!format) return std::unexpected(format.error());
+  options.format = *format;
+  return {};
+}
+
+// Gives meaning to the scanned options, checking them in a fixed order so that the first
+// problem reported does not depend on the order of the command line.
+std::expected<Options, std::string> interpret(const Matches& matches, const EnvLookup& env,
+                                              Options options) {
+  if (auto read = read_experimental(matches, env, options); !read) {
+    return std::unexpected(std::move(read.error()));
+  }
+  if (auto read = read_selection(matches, options); !read) {
+    return std::unexpected(std::move(read.error()));
+  }
+  if (auto read = read_execution(matches, env, options); !read) {
+    return std::unexpected(std::move(read.error()));
   }
   return options;
 }

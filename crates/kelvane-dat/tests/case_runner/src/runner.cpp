@@ -68,7 +68,7 @@ int run_parsed(std::span<const CaseDescriptor> registry, const Options& options,
   const auto reporter = make_reporter(options.format, out, settings);
   listeners.add(*reporter);
   const RunSummary summary =
-      run_selection(selection, options, *concurrency, io, out, err, listeners);
+      run_selection(selection, options, *concurrency, io, RunOutput{out, err, listeners});
   return summary.success() ? kExitSuccess : kExitFailure;
 }
 

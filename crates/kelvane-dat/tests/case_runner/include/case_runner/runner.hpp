@@ -68,11 +68,17 @@ Selection select_cases(std::span<const CaseDescriptor> registry, const Options& 
 std::expected<std::size_t, std::string> resolve_concurrency(const Options& options,
                                                             const RunnerIo& io);
 
-// Runs `selection` with `concurrency` cases at a time, sending the run's events to
-// `reporter`. `out` and `err` receive the cases' output under --no-capture. Throws
-// OutputError when the report cannot be written.
+// Where a run writes: `out` and `err` receive the cases' output under --no-capture, and
+// `reporter` the run's events.
+struct RunOutput {
+  OutputSink& out;
+  OutputSink& err;
+  Reporter& reporter;
+};
+
+// Runs `selection` with `concurrency` cases at a time. Throws OutputError when the report
+// cannot be written.
 RunSummary run_selection(const Selection& selection, const Options& options,
-                         std::size_t concurrency, RunnerIo& io, OutputSink& out, OutputSink& err,
-                         Reporter& reporter);
+                         std::size_t concurrency, const RunnerIo& io, RunOutput output);
 
 }  // namespace case_runner

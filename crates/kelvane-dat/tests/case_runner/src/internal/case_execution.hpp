@@ -30,6 +30,4 @@ CaseResult execute_case(const CaseDescriptor& descriptor, const ExecutionSetting
 // The result of a case that is reported as ignored without running.
 CaseResult ignored_result(const CaseDescriptor& descriptor);
 
-// Names the calling thread (the kernel keeps the first 15 bytes).
-
 }  // namespace case_runner::internal

@@ -1,0 +1,22 @@
+# Fails when a file of the system layer includes a header of the archive library (kelvane_dat/ or
+# its private detail/) or its CMake links the library: the layer sits under the library.
+# cmake -DPLATFORM_DIR=... -P independence_test.cmake
+file(GLOB_RECURSE sources "${PLATFORM_DIR}/*.hpp" "${PLATFORM_DIR}/*.cpp")
+set(offenders "")
+foreach(source IN LISTS sources)
+  file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<](kelvane_dat|detail)/")
+  foreach(line IN LISTS lines)
+    list(APPEND offenders "${source}: ${line}")
+  endforeach()
+endforeach()
+file(STRINGS "${PLATFORM_DIR}/CMakeLists.txt" links REGEX "target_link_libraries.*kelvane_dat")
+foreach(line IN LISTS links)
+  list(APPEND offenders "${PLATFORM_DIR}/CMakeLists.txt: ${line}")
+endforeach()
+if(sources STREQUAL "")
+  message(FATAL_ERROR "no sources under ${PLATFORM_DIR}")
+endif()
+if(offenders)
+  list(JOIN offenders "\n" text)
+  message(FATAL_ERROR "the system layer depends on the library:\n${text}")
+endif()
