@@ -11,6 +11,9 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang
           libcli11-dev nlohmann-json3-dev
           pybind11-dev python3-dev python3-pytest python3-mypy python3-venv python3-setuptools
           python3-pip)
+# String tables for translators: PO through libgettextpo, checked with gettext's msgfmt and
+# msgmerge; XLIFF checked with xmllint.
+packages+=(libgettextpo-dev gettext libxml2-utils)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest dpkg-dev)
 fi

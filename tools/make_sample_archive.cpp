@@ -17,18 +17,18 @@
 
 #include "CLI/CLI.hpp"
 #include "kelvane_dat/dat_file_entry.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
-#include "support/string_table_writer.hpp"
 #include "support/tree_layout.hpp"
 
 namespace {
 
 using kelvane_dat::DatFileEntry;
+using kelvane_dat::StoredStringTable;
+using kelvane_dat::StoredStringTableEntry;
+using kelvane_dat::utf8_to_utf16;
 using kelvane_dat::test_support::ArchiveBuilder;
 using kelvane_dat::test_support::StoreOptions;
-using kelvane_dat::test_support::StringTableData;
-using kelvane_dat::test_support::StringTableEntryData;
-using kelvane_dat::test_support::utf16;
 
 constexpr std::uint32_t kKnownTableId = 0x2300000A;
 constexpr std::size_t kStringTableCount = 320;
@@ -78,14 +78,14 @@ class SampleWriter {
   }
 
   void add_known_table() {
-    StringTableData table;
+    StoredStringTable table;
     table.id = kKnownTableId;
     table.language = kEnglish;
     table.entries.resize(2);
     table.entries[0].key = 0x014152D5;
-    table.entries[0].texts = {utf16("Left Alt")};
+    table.entries[0].texts = {utf8_to_utf16("Left Alt").value()};
     table.entries[1].key = 0x04CD833C;
-    table.entries[1].texts = {utf16("Left Ctrl")};
+    table.entries[1].texts = {utf8_to_utf16("Left Ctrl").value()};
     store_table(table, /*compressed=*/true);
   }
 
@@ -156,20 +156,21 @@ class SampleWriter {
     }
   }
 
-  StringTableData make_table(std::uint32_t id) {
-    StringTableData table;
+  StoredStringTable make_table(std::uint32_t id) {
+    StoredStringTable table;
     table.id = id;
     table.language = kEnglish;
     table.bucket_size_index = static_cast<std::uint8_t>(pick(0, 9));
     const std::size_t entry_count = pick(1, 60);
     for (std::size_t i = 0; i < entry_count; ++i) {
-      StringTableEntryData entry;
+      StoredStringTableEntry entry;
       entry.key = static_cast<std::uint32_t>(random_());
       entry.data_id =
           pick(0, 3) == 0 ? 0x31000000 | static_cast<std::uint32_t>(pick(0, 0xFFFF)) : 0;
       // Most entries hold one text; some carry variants (plural forms, short labels).
       const std::size_t variants = pick(0, 9) == 0 ? pick(2, 4) : 1;
-      for (std::size_t v = 0; v < variants; ++v) entry.texts.push_back(utf16(interface_text()));
+      for (std::size_t v = 0; v < variants; ++v)
+        entry.texts.push_back(utf8_to_utf16(interface_text()).value());
       if (pick(0, 4) == 0) {
         for (std::size_t v = pick(1, 3); v > 0; --v) {
           entry.variables.push_back(static_cast<std::uint32_t>(random_()));
@@ -181,8 +182,8 @@ class SampleWriter {
     return table;
   }
 
-  void store_table(const StringTableData& table, bool compressed) {
-    store(table.id, kelvane_dat::test_support::encode_string_table(table), compressed);
+  void store_table(const StoredStringTable& table, bool compressed) {
+    store(table.id, table.encode().value(), compressed);
     ++tables_;
     // Keys are random 32-bit values; count what a reader will see, one per distinct key.
     std::vector<std::uint32_t> keys;

@@ -1,7 +1,6 @@
 // Decoding texts: UTF-16 to UTF-8 on its own, and whole string tables with StringTable::read_le.
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -13,7 +12,6 @@
 #include "figures.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
-#include "support/string_table_writer.hpp"
 #include "text_corpus.hpp"
 
 namespace kelvane_dat::bench {
@@ -68,33 +66,12 @@ struct Tables {
   std::uint64_t entries = 0;
 };
 
-// A local-language archive's tables: a few to hundreds of entries each; mostly short labels, some
-// sentences and the odd paragraph; now and then variants and variables.
 const Tables& tables() {
   static const Tables made = [] {
     Tables t;
-    std::mt19937_64 random(31);
-    std::lognormal_distribution<double> entry_count(std::log(40.0), 1.2);
-    for (std::uint32_t id = 0x23000001; id < 0x23000001 + 400; ++id) {
-      test_support::StringTableData table;
-      table.id = id;
-      const auto count = static_cast<std::size_t>(std::clamp(entry_count(random), 1.0, 3000.0));
-      for (std::size_t i = 0; i < count; ++i) {
-        test_support::StringTableEntryData entry;
-        entry.key = static_cast<std::uint32_t>(random());
-        const std::size_t variants = random() % 10 == 0 ? 2 + random() % 3 : 1;
-        for (std::size_t v = 0; v < variants; ++v) {
-          const unsigned kind = static_cast<unsigned>(random() % 10);
-          const std::size_t length = kind < 6   ? 4 + random() % 20
-                                     : kind < 9 ? 30 + random() % 90
-                                                : 200 + random() % 800;
-          entry.texts.push_back(test_support::utf16(english_like_text(length, random())));
-        }
-        if (random() % 5 == 0) entry.variables.push_back(static_cast<std::uint32_t>(random()));
-        table.entries.push_back(std::move(entry));
-      }
-      t.entries += count;
-      t.encoded.push_back(test_support::encode_string_table(table));
+    for (const StoredStringTable& table : text_archive_tables()) {
+      t.entries += table.entries.size();
+      t.encoded.push_back(table.encode().value());
       t.bytes += t.encoded.back().size();
     }
     return t;

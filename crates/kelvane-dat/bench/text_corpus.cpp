@@ -1,10 +1,10 @@
 #include "text_corpus.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <random>
 #include <string_view>
-
-#include "support/string_table_writer.hpp"
 
 namespace kelvane_dat::bench {
 
@@ -96,7 +96,7 @@ std::string english_like_text(std::size_t size, std::uint64_t seed, unsigned dec
 }
 
 std::vector<std::uint8_t> utf16le_bytes(const std::string& utf8) {
-  const std::u16string units = test_support::utf16(utf8);
+  const std::u16string units = utf8_to_utf16(utf8).value();
   std::vector<std::uint8_t> bytes;
   bytes.reserve(2 * units.size());
   for (const char16_t unit : units) {
@@ -108,6 +108,33 @@ std::vector<std::uint8_t> utf16le_bytes(const std::string& utf8) {
 
 std::vector<std::uint8_t> as_bytes(const std::string& text) {
   return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+std::vector<StoredStringTable> text_archive_tables() {
+  std::vector<StoredStringTable> tables;
+  std::mt19937_64 random(31);
+  std::lognormal_distribution<double> entry_count(std::log(40.0), 1.2);
+  for (std::uint32_t id = 0x23000001; id < 0x23000001 + 400; ++id) {
+    StoredStringTable table;
+    table.id = id;
+    const auto count = static_cast<std::size_t>(std::clamp(entry_count(random), 1.0, 3000.0));
+    for (std::size_t i = 0; i < count; ++i) {
+      StoredStringTableEntry entry;
+      entry.key = static_cast<std::uint32_t>(random());
+      const std::size_t variants = random() % 10 == 0 ? 2 + random() % 3 : 1;
+      for (std::size_t v = 0; v < variants; ++v) {
+        const unsigned kind = static_cast<unsigned>(random() % 10);
+        const std::size_t length = kind < 6   ? 4 + random() % 20
+                                   : kind < 9 ? 30 + random() % 90
+                                              : 200 + random() % 800;
+        entry.texts.push_back(utf8_to_utf16(english_like_text(length, random())).value());
+      }
+      if (random() % 5 == 0) entry.variables.push_back(static_cast<std::uint32_t>(random()));
+      table.entries.push_back(std::move(entry));
+    }
+    tables.push_back(std::move(table));
+  }
+  return tables;
 }
 
 }  // namespace kelvane_dat::bench

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "kelvane_dat/compress.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
-#include "support/string_table_writer.hpp"
 #include "support/tree_layout.hpp"
 
 namespace {
@@ -96,14 +96,15 @@ void archive_seeds(std::vector<Seed>& seeds, std::vector<Seed>& tool_seeds) {
   {
     ArchiveBuilder builder(256);
     builder.header.dataset = 2;
-    StringTableData table;
+    StoredStringTable table;
     table.id = 0x2300000A;
-    table.entries = {{0x014152D5, 0, {utf16("Left Alt")}, {}, 0},
-                     {0x0001, 7, {utf16("two"), utf16("texts")}, {1, 2}, 1}};
+    table.entries = {
+        {0x014152D5, 0, {utf8_to_utf16("Left Alt").value()}, {}, 0},
+        {0x0001, 7, {utf8_to_utf16("two").value(), utf8_to_utf16("texts").value()}, {1, 2}, 1}};
     StoreOptions compressed;
     compressed.compressed = true;
     DirectoryNode root;
-    root.entries = {builder.store_file(table.id, encode_string_table(table), compressed)};
+    root.entries = {builder.store_file(table.id, table.encode().value(), compressed)};
     builder.header.root_offset = builder.store_node(root);
     add("cell_kind_string_table", builder.bytes());
   }
@@ -262,15 +263,15 @@ void string_table_seeds(std::vector<Seed>& seeds) {
   auto add = [&seeds](std::string name, Bytes bytes) {
     seeds.push_back({"string_table", std::move(name), std::move(bytes)});
   };
-  StringTableData example;
+  StoredStringTable example;
   example.id = 0x2300000A;
-  example.entries = {{0x014152D5, 0, {utf16("Left Alt")}, {}, 0}};
-  const Bytes example_bytes = encode_string_table(example);
+  example.entries = {{0x014152D5, 0, {utf8_to_utf16("Left Alt").value()}, {}, 0}};
+  const Bytes example_bytes = example.encode().value();
   add("left_alt", example_bytes);
   add("left_alt_cut", Bytes(example_bytes.begin(), example_bytes.begin() + 30));
-  add("empty", encode_string_table(StringTableData{}));
+  add("empty", StoredStringTable{}.encode().value());
 
-  StringTableData varied;
+  StoredStringTable varied;
   varied.id = 0x23000001;
   varied.entries = {
       {5, 1, {u"", std::u16string(200, u'w')}, {1, 2, 3}, 2},
@@ -284,7 +285,7 @@ void string_table_seeds(std::vector<Seed>& seeds) {
        0},
       {5, 3, {u"later wins"}, {9}, 1},
   };
-  add("surrogates_and_duplicates", encode_string_table(varied));
+  add("surrogates_and_duplicates", varied.encode().value());
 
   Bytes text = {0x03, 0x3D, 0xD8, 0x00, 0xDE, 0x41, 0x00};
   add("text_surrogate_pair", text);

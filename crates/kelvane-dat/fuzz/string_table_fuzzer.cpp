@@ -5,16 +5,19 @@
 // leaves the reader, failures included; a successful read ends at or before the end of the data;
 // the only failure is the plain "failed to fill whole buffer"; asking for big-endian is refused at
 // the reader's position without reading. The text reader agrees with the reference in the same
-// way.
+// way. The order-keeping reader stops where the table reader does and decodes to the same table;
+// its encoding reads back to itself and encodes again to the same bytes.
 
 #include <charconv>
 #include <cstdint>
 #include <iterator>
+#include <span>
 #include <string>
 
 #include "detail/string_table_reference.hpp"
 #include "fuzz_check.hpp"
 #include "kelvane_dat/byte_cursor.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 
 namespace {
@@ -35,6 +38,26 @@ void require_end_of_data(const ReadError& error) {
           "a string table read fails only by running out of data");
 }
 
+void require_stable_encoding(std::span<const std::uint8_t> bytes,
+                             const std::expected<kelvane_dat::StringTable, ReadError>& table,
+                             std::uint64_t table_end) {
+  ByteCursor reader(bytes);
+  const auto stored = kelvane_dat::StoredStringTable::read_le(reader);
+  require(reader.position() == table_end, "the order-keeping reader stops where the table's does");
+  require(stored.has_value() == table.has_value(),
+          "the order-keeping reader succeeds exactly when the table's does");
+  if (!stored) return;
+  require(stored->decoded() == *table, "the order-keeping table decodes to the same table");
+
+  const auto encoded = stored->encode();
+  require(encoded.has_value(), "a table that was read can be encoded");
+  ByteCursor encoded_reader(*encoded);
+  const auto reread = kelvane_dat::StoredStringTable::read_le(encoded_reader);
+  require(reread.has_value() && *reread == *stored && encoded_reader.position() == encoded->size(),
+          "an encoded table reads back to itself, consuming every byte");
+  require(reread->encode() == *encoded, "encoding is stable");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,6 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     require_end_of_data(table.error());
   }
+
+  require_stable_encoding(bytes, table, reader.position());
 
   // The refusal does not depend on the bytes, only on where the reader stands.
   ByteCursor refused_reader(bytes);

@@ -1,5 +1,7 @@
 #include "kelvane_dat/packed_int.hpp"
 
+#include <cassert>
+
 namespace kelvane_dat {
 
 std::expected<std::uint32_t, ReadError> read_compressed_u32(ByteCursor& reader) {
@@ -15,6 +17,22 @@ std::expected<std::uint32_t, ReadError> read_compressed_u32(ByteCursor& reader) 
   if (!low_word) return std::unexpected(ReadError(low_word.error()));
   const std::uint32_t high_word = ((*b0 & 0x3Fu) << 8) | *b1;
   return (high_word << 16) | *low_word;
+}
+
+void append_compressed_u32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+  assert(value <= kMaxCompressedU32);
+  if (value <= 0x7F) {
+    out.push_back(static_cast<std::uint8_t>(value));
+  } else if (value <= 0x3FFF) {
+    out.push_back(static_cast<std::uint8_t>(0x80 | (value >> 8)));
+    out.push_back(static_cast<std::uint8_t>(value));
+  } else {
+    // Upper half high byte first, lower half a little-endian word.
+    out.push_back(static_cast<std::uint8_t>(0xC0 | (value >> 24)));
+    out.push_back(static_cast<std::uint8_t>(value >> 16));
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+  }
 }
 
 }  // namespace kelvane_dat

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "kelvane_dat/dat_database.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
-#include "support/string_table_writer.hpp"
 #include "support/temp_file.hpp"
 #include "support/tree_layout.hpp"
 #include "tool_fixture.hpp"
@@ -24,15 +24,15 @@ struct StoredFile {
 };
 
 Bytes table(const std::vector<std::pair<std::uint32_t, std::string>>& entries) {
-  test_support::StringTableData data;
+  StoredStringTable data;
   data.id = 0x23000001;
   for (const auto& [key, text] : entries) {
-    test_support::StringTableEntryData entry;
+    StoredStringTableEntry entry;
     entry.key = key;
-    entry.texts = {test_support::utf16(text)};
+    entry.texts = {utf8_to_utf16(text).value()};
     data.entries.push_back(std::move(entry));
   }
-  return test_support::encode_string_table(data);
+  return data.encode().value();
 }
 
 test_support::TempFile archive_of(const std::vector<StoredFile>& files) {

@@ -10,8 +10,8 @@
 
 #include "detail/lrs_token_writer.hpp"
 #include "kelvane_dat/dat_database.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
-#include "support/string_table_writer.hpp"
 #include "support/tree_layout.hpp"
 
 namespace kelvane_dat::cli::testing {
@@ -20,18 +20,18 @@ namespace {
 
 using test_support::ArchiveBuilder;
 using test_support::StoreOptions;
-using test_support::StringTableData;
 
-StringTableData encodable(const KnownTable& table) {
-  StringTableData data;
+StoredStringTable encodable(const KnownTable& table) {
+  StoredStringTable data;
   data.id = table.id;
   data.language = table.language;
   // Stored in descending key order, so sorted output cannot come from file order.
   for (auto entry = table.entries.rbegin(); entry != table.entries.rend(); ++entry) {
-    test_support::StringTableEntryData stored;
+    StoredStringTableEntry stored;
     stored.key = entry->key;
     stored.data_id = entry->data_id;
-    for (const std::string& text : entry->texts) stored.texts.push_back(test_support::utf16(text));
+    for (const std::string& text : entry->texts)
+      stored.texts.push_back(utf8_to_utf16(text).value());
     stored.variables = entry->variables;
     stored.flag = entry->worth_packing ? 1 : 0;
     data.entries.push_back(std::move(stored));
@@ -121,8 +121,8 @@ KnownArchive::KnownArchive() : tables(known_tables()) {
     entries[id] = builder.store_file(id, data, options);
     contents[id] = std::move(data);
   };
-  store(tables[0].id, test_support::encode_string_table(encodable(tables[0])), false, 1);
-  store(tables[1].id, test_support::encode_string_table(encodable(tables[1])), true, 1);
+  store(tables[0].id, encodable(tables[0]).encode().value(), false, 1);
+  store(tables[1].id, encodable(tables[1]).encode().value(), true, 1);
   store(0x06000001, pattern(3000, 251), false, 2);  // three blocks
   store(0x0A000002, pattern(5000, 13), true, 3);
   store(0x0B000003, pattern(10, 256), false, 0);  // a prefix that names nothing
@@ -146,12 +146,12 @@ DamagedArchive::DamagedArchive() {
   builder.header.dataset = 3;
   std::vector<DatFileEntry> all;
   const auto table = [](std::uint32_t id) {
-    StringTableData data;
+    StoredStringTable data;
     data.id = id;
     data.entries.resize(1);
     data.entries[0].key = 1;
-    data.entries[0].texts = {test_support::utf16("Text")};
-    return test_support::encode_string_table(data);
+    data.entries[0].texts = {utf8_to_utf16("Text").value()};
+    return data.encode().value();
   };
 
   all.push_back(DatFileEntry{0, 0x06000001, 0x7FFFFF00, 100, 0, 0});  // chain starts past the end

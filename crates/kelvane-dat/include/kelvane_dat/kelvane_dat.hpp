@@ -16,6 +16,7 @@
 #include "kelvane_dat/error.hpp"
 #include "kelvane_dat/file_type/dat_kind.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "kelvane_dat/file_view.hpp"
 #include "kelvane_dat/io_error.hpp"

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <vector>
 
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/export.hpp"
@@ -30,5 +31,12 @@ namespace kelvane_dat {
 /// is the plain "failed to fill whole buffer", with no context added.
 [[nodiscard]] KELVANE_DAT_EXPORT std::expected<std::uint32_t, ReadError> read_compressed_u32(
     ByteCursor& reader);
+
+/// The largest value a packed integer holds.
+inline constexpr std::uint32_t kMaxCompressedU32 = 0x3FFFFFFF;
+
+/// Appends `value` in its shortest packed form; the value must be at most kMaxCompressedU32 (the
+/// caller checks, as only it knows which field overflowed).
+KELVANE_DAT_EXPORT void append_compressed_u32(std::vector<std::uint8_t>& out, std::uint32_t value);
 
 }  // namespace kelvane_dat

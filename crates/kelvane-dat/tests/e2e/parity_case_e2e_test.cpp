@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "check_program.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
-#include "support/string_table_writer.hpp"
 #include "support/temp_file.hpp"
 #include "support/tree_layout.hpp"
 
@@ -17,31 +17,28 @@ namespace {
 
 using test_support::ArchiveBuilder;
 using test_support::StoreOptions;
-using test_support::StringTableData;
-using test_support::StringTableEntryData;
 using test_support::TempFile;
-using test_support::utf16;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kParity = "all_retail_string_tables_parse";
 constexpr std::uint32_t kKnownId = 0x2300000A;
 
-StringTableEntryData entry(std::uint32_t key, std::vector<std::string> texts) {
-  StringTableEntryData data;
+StoredStringTableEntry entry(std::uint32_t key, std::vector<std::string> texts) {
+  StoredStringTableEntry data;
   data.key = key;
-  for (const std::string& text : texts) data.texts.push_back(utf16(text));
+  for (const std::string& text : texts) data.texts.push_back(utf8_to_utf16(text).value());
   return data;
 }
 
-StringTableData known_table() {
-  StringTableData table;
+StoredStringTable known_table() {
+  StoredStringTable table;
   table.id = kKnownId;
   table.entries = {entry(0x014152D5, {"Left Alt"}), entry(0x04CD833C, {"Left Ctrl"})};
   return table;
 }
 
-StringTableData plain_table(std::uint32_t id, std::size_t entries) {
-  StringTableData table;
+StoredStringTable plain_table(std::uint32_t id, std::size_t entries) {
+  StoredStringTable table;
   table.id = id;
   for (std::uint32_t key = 1; key <= entries; ++key) {
     table.entries.push_back(entry(key, {"Text " + std::to_string(key)}));
@@ -55,8 +52,8 @@ struct StoredFile {
   bool compressed = false;
 };
 
-StoredFile table_file(const StringTableData& table, bool compressed = false) {
-  return {table.id, test_support::encode_string_table(table), compressed};
+StoredFile table_file(const StoredStringTable& table, bool compressed = false) {
+  return {table.id, table.encode().value(), compressed};
 }
 
 class Archive {
@@ -103,10 +100,10 @@ std::string failure_message(const ProcessResult& run) {
 }
 
 TEST(ParityCase, PassingArchivePrintsExactTotals) {
-  StringTableData duplicated = plain_table(0x23000003, 2);
+  StoredStringTable duplicated = plain_table(0x23000003, 2);
   duplicated.entries.push_back(entry(1, {"later", "wins", "here"}));  // same key: counts once
-  StringTableData variants = plain_table(0x23000001, 4);
-  variants.entries[0].texts.push_back(utf16("Caf\xC3\xA9 \xF0\x9F\x98\x80"));
+  StoredStringTable variants = plain_table(0x23000001, 4);
+  variants.entries[0].texts.push_back(utf8_to_utf16("Caf\xC3\xA9 \xF0\x9F\x98\x80").value());
   const Archive archive({table_file(known_table(), true),
                          table_file(variants),
                          table_file(duplicated, true),
@@ -144,30 +141,30 @@ struct FailureCase {
 
 std::vector<FailureCase> failure_cases() {
   // Stored as the known table, but naming its neighbour.
-  StringTableData self_id_table = known_table();
+  StoredStringTable self_id_table = known_table();
   self_id_table.id = 0x2300000B;
   StoredFile self_id = table_file(self_id_table);
   self_id.id = kKnownId;
-  StringTableData language = plain_table(0x23000001, 1);
+  StoredStringTable language = plain_table(0x23000001, 1);
   language.language = 2;
   // The smallest English table: one entry, 44 bytes.
-  StringTableData one_entry = known_table();
+  StoredStringTable one_entry = known_table();
   one_entry.entries.pop_back();
   StoredFile extra_bytes = table_file(one_entry);
   extra_bytes.bytes.insert(extra_bytes.bytes.end(), {0, 0});
-  StringTableData three_keys = known_table();
+  StoredStringTable three_keys = known_table();
   three_keys.entries.push_back(entry(7, {"Right Alt"}));
-  StringTableData no_alt = known_table();
+  StoredStringTable no_alt = known_table();
   no_alt.entries[0].key = 0x014152D6;
-  StringTableData two_alts = known_table();
-  two_alts.entries[0].texts.push_back(utf16("Alt"));
-  StringTableData no_ctrl = known_table();
+  StoredStringTable two_alts = known_table();
+  two_alts.entries[0].texts.push_back(utf8_to_utf16("Alt").value());
+  StoredStringTable no_ctrl = known_table();
   no_ctrl.entries[1].key = 0x04CD833D;
-  StringTableData ctrl_differs = known_table();
+  StoredStringTable ctrl_differs = known_table();
   ctrl_differs.entries[1] = entry(0x04CD833C, {"Left \"Ctrl\"\t"});
-  StringTableData bad_lower = plain_table(0x23000002, 1);
+  StoredStringTable bad_lower = plain_table(0x23000002, 1);
   bad_lower.language = 9;
-  StringTableData bad_higher = plain_table(0x23000005, 1);
+  StoredStringTable bad_higher = plain_table(0x23000005, 1);
   bad_higher.id = 0x23000006;
 
   return {

@@ -13,8 +13,8 @@
 
 #include "detail/dat_database_internals.hpp"
 #include "detail/debug_format.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/archive_builder.hpp"
-#include "support/string_table_writer.hpp"
 #include "support/temp_file.hpp"
 #include "support/tree_layout.hpp"
 
@@ -443,12 +443,12 @@ TEST(DatDatabase, CheckedFetchRefusesDamagedPayloadsAndFailuresLeaveTheBufferEmp
 TEST(DatDatabase, LooksUpListsAndDecodesByType) {
   ArchiveBuilder builder(256);
   builder.header.dataset = 3;  // a local archive: 0x23 ids are string tables
-  test_support::StringTableData table_data;
+  StoredStringTable table_data;
   table_data.id = 0x23000002;
   table_data.entries.push_back({});
   table_data.entries[0].key = 7;
   table_data.entries[0].texts = {u"hi"};
-  const Bytes table = test_support::encode_string_table(table_data);
+  const Bytes table = table_data.encode().value();
   StoreOptions compressed;
   compressed.compressed = true;
   // Stored out of id order, so storage order and id order differ.

@@ -115,5 +115,23 @@ TEST(PackedU32, ReadsFromTheCurrentPosition) {
   EXPECT_EQ(cursor.position(), 5u);
 }
 
+// Each form's edges and the powers of two between: the shortest form, read back to the value.
+TEST(PackedU32, AppendWritesTheShortestFormThatReadsBack) {
+  std::vector<std::uint32_t> values = {0, 0x7F, 0x80, 0x3FFF, 0x4000, kMaxCompressedU32};
+  for (std::uint32_t bit = 1; bit <= kMaxCompressedU32; bit <<= 1) values.push_back(bit);
+  for (const std::uint32_t value : values) {
+    SCOPED_TRACE(value);
+    std::vector<std::uint8_t> bytes;
+    append_compressed_u32(bytes, value);
+    EXPECT_EQ(bytes.size(), value <= 0x7F ? 1u : value <= 0x3FFF ? 2u : 4u);
+    ByteCursor cursor(bytes);
+    EXPECT_EQ(read_compressed_u32(cursor), value);
+    EXPECT_EQ(cursor.position(), bytes.size());
+  }
+  std::vector<std::uint8_t> mixed_order;
+  append_compressed_u32(mixed_order, 0x01020403);
+  EXPECT_EQ(mixed_order, (std::vector<std::uint8_t>{0xC1, 0x02, 0x03, 0x04}));
+}
+
 }  // namespace
 }  // namespace kelvane_dat

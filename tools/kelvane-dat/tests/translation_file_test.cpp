@@ -1,0 +1,264 @@
+// Translation files: each format reads back what it wrote, and the tools translators use accept
+// it (gettext's msgfmt and msgmerge, xmllint, Python's csv module).
+
+#include "translation/translation_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "e2e/process.hpp"
+#include "support/temp_file.hpp"
+#include "translation/translation_codecs.hpp"
+#include "translation/xml_reader.hpp"
+
+namespace kelvane_dat::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Texts that break naive writers: separators and quotes of every format, line ends, controls,
+// markup, characters beyond the BMP, the replacement character a lone surrogate reads as.
+std::vector<TranslationUnit> tricky_units() {
+  const std::vector<std::string> texts = {
+      "Left Alt",
+      "",
+      "Say \"hi\", then \\ bye",
+      "Line\nbreak\r\nand\ttab\x01",
+      "<b>&amp;</b> 'x' \xEF\xBF\xBE",
+      "Caf\xC3\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBD",
+      "  spaces around  ",
+      "#. not a comment\nmsgid \"x\"",
+  };
+  std::vector<TranslationUnit> units;
+  for (std::uint32_t i = 0; i < texts.size(); ++i) {
+    units.push_back({.id = {0x2300000A + i / 4, 0x014152D5 + i / 2, i % 2},
+                     .source = texts[i],
+                     .target = i % 3 == 0 ? texts[texts.size() - 1 - i] : "",
+                     .data_id = i % 2 == 0 ? 0u : 0x31000000 + i,
+                     .variables = std::vector<std::uint32_t>(i % 3, 0x10 + i)});
+  }
+  return units;
+}
+
+// What a format carries back: JSON Lines has no source and one data id and variable list per entry,
+// and its strings are the targets where given, else the sources.
+std::vector<TranslationUnit> as_read(TranslationFormat format, std::vector<TranslationUnit> units) {
+  for (TranslationUnit& unit : units) {
+    switch (format) {
+      case TranslationFormat::Po:
+      case TranslationFormat::Xliff:
+        unit.data_id = 0;
+        unit.variables.clear();
+        break;
+      case TranslationFormat::Csv:
+        break;
+      case TranslationFormat::Json:
+        if (unit.target.empty()) unit.target = unit.source;
+        unit.source.clear();
+        unit.data_id = 0;
+        unit.variables.clear();
+        break;
+    }
+  }
+  return units;
+}
+
+fs::path scratch_file(const test_support::TempFile& base, std::string_view extension) {
+  fs::path path = base.path();
+  return path.replace_extension(extension);
+}
+
+// The program's path on PATH, or empty where it (or a POSIX shell to look for it) is missing.
+std::string find_program(const std::string& name) {
+  const e2e::ProcessResult found = e2e::run_process("/bin/sh", {"-c", "command -v " + name});
+  if (found.exit_status != 0) return {};
+  std::string path = found.out;
+  while (!path.empty() && path.back() == '\n') path.pop_back();
+  return path;
+}
+
+TEST(TranslationFile, EachFormatReadsBackWhatItWrote) {
+  const test_support::TempFile base({}, "translation");
+  for (const TranslationFormat format : {TranslationFormat::Po, TranslationFormat::Xliff,
+                                         TranslationFormat::Csv, TranslationFormat::Json}) {
+    SCOPED_TRACE(std::string(to_string(format)));
+    if (!translation_format_available(format)) continue;
+    const fs::path path = scratch_file(base, to_string(format));
+    const std::vector<TranslationUnit> units = tricky_units();
+    ASSERT_TRUE(write_translation(format, units, 1, path).has_value());
+    const auto read = read_translation(format, path);
+    fs::remove(path);
+    ASSERT_TRUE(read.has_value()) << read.error();
+    EXPECT_EQ(*read, as_read(format, units));
+  }
+}
+
+TEST(TranslationFile, GettextChecksAndMergesThePoFile) {
+  const std::string msgfmt = find_program("msgfmt");
+  const std::string msgmerge = find_program("msgmerge");
+  if (!translation_format_available(TranslationFormat::Po) || msgfmt.empty() || msgmerge.empty()) {
+    GTEST_SKIP() << "no libgettextpo or gettext tools";
+  }
+  const test_support::TempFile base({}, "translation");
+  const fs::path old_po = scratch_file(base, ".old.po");
+  const fs::path new_pot = scratch_file(base, ".pot");
+  std::vector<TranslationUnit> units = tricky_units();
+  ASSERT_TRUE(write_translation(TranslationFormat::Po, units, 1, old_po).has_value());
+  const e2e::ProcessResult check =
+      e2e::run_process(msgfmt, {"--check", "-o", "/dev/null", old_po.string()});
+  EXPECT_EQ(check.exit_status, 0) << check.err;
+
+  // The archive changed: one source text is new. msgmerge keeps the other translations and marks
+  // the changed one fuzzy, which reads back untranslated.
+  units[3].source = "Line break, reworded";
+  for (TranslationUnit& unit : units) unit.target.clear();
+  ASSERT_TRUE(write_translation(TranslationFormat::Po, units, 1, new_pot).has_value());
+  const e2e::ProcessResult merge = e2e::run_process(
+      msgmerge, {"--quiet", "--update", "--backup=off", old_po.string(), new_pot.string()});
+  ASSERT_EQ(merge.exit_status, 0) << merge.err;
+  const auto merged = read_translation(TranslationFormat::Po, old_po);
+  fs::remove(old_po);
+  fs::remove(new_pot);
+  ASSERT_TRUE(merged.has_value()) << merged.error();
+  const std::vector<TranslationUnit> written = tricky_units();
+  ASSERT_EQ(merged->size(), written.size());
+  for (std::size_t i = 0; i < written.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ((*merged)[i].source, units[i].source);
+    EXPECT_EQ((*merged)[i].target, i == 3 ? "" : written[i].target);
+  }
+}
+
+TEST(TranslationFile, XliffIsWellFormedWithOneUnitPerText) {
+  const std::string xmllint = find_program("xmllint");
+  if (xmllint.empty()) GTEST_SKIP() << "no xmllint";
+  const test_support::TempFile base({}, "translation");
+  const fs::path path = scratch_file(base, ".xlf");
+  const std::vector<TranslationUnit> units = tricky_units();
+  ASSERT_TRUE(write_translation(TranslationFormat::Xliff, units, 1, path).has_value());
+  const e2e::ProcessResult lint = e2e::run_process(xmllint, {"--noout", path.string()});
+  EXPECT_EQ(lint.exit_status, 0) << lint.err;
+  // No Debian package ships the XLIFF 2.0 schema; its structure is checked instead: the 2.0
+  // namespace, units inside files, each with its notes before one segment with a source.
+  const std::string xliff =
+      "/*[local-name()='xliff' and namespace-uri()="
+      "'urn:oasis:names:tc:xliff:document:2.0' and @version='2.0']";
+  const std::string unit = xliff + "/*[local-name()='file' and @id]/*[local-name()='unit' and @id]";
+  const std::string complete_unit =
+      unit +
+      "[*[1][local-name()='notes'] and *[2][local-name()='segment']/*[1][local-name()='source']]";
+  const e2e::ProcessResult counted = e2e::run_process(
+      xmllint, {"--xpath",
+                "concat(count(" + unit + "), ' ', count(" + complete_unit + "), ' ', count(" +
+                    xliff + "/*/*/*/*[local-name()='target']), ' ', count(//*[local-name()='cp']))",
+                path.string()});
+  fs::remove(path);
+  // Two targets; U+0001 and U+FFFE (twice) as <cp>.
+  EXPECT_EQ(counted.out, "8 8 2 3\n");
+}
+
+TEST(TranslationFile, PythonsCsvModuleReadsTheRowsBack) {
+  const std::string python = find_program("/usr/bin/python3");
+  if (python.empty()) GTEST_SKIP() << "no Python";
+  const test_support::TempFile base({}, "translation");
+  const fs::path path = scratch_file(base, ".csv");
+  const std::vector<TranslationUnit> units = tricky_units();
+  ASSERT_TRUE(write_translation(TranslationFormat::Csv, units, 1, path).has_value());
+  // Each field back as its UTF-8 bytes in hexadecimal, one record a line.
+  const e2e::ProcessResult read = e2e::run_process(
+      python, {"-c",
+               "import csv,sys\n"
+               "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+               "  for row in csv.reader(f): print(' '.join(c.encode().hex() for c in row))",
+               path.string()});
+  fs::remove(path);
+  ASSERT_EQ(read.exit_status, 0) << read.err;
+  const auto hex = [](const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+      static constexpr char kDigits[] = "0123456789abcdef";
+      out += kDigits[static_cast<unsigned char>(c) >> 4];
+      out += kDigits[static_cast<unsigned char>(c) & 0xF];
+    }
+    return out;
+  };
+  std::string expected = hex("id") + " " + hex("source") + " " + hex("target") + " " +
+                         hex("data_id") + " " + hex("variables") + "\n";
+  for (const TranslationUnit& unit : units) {
+    std::string variables;
+    for (const std::uint32_t v : unit.variables) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%s0x%08X", variables.empty() ? "" : " ", v);
+      variables += text;
+    }
+    char data_id[16];
+    std::snprintf(data_id, sizeof data_id, "0x%08X", unit.data_id);
+    expected += hex(unit_id_text(unit.id)) + " " + hex(unit.source) + " " + hex(unit.target) + " " +
+                hex(data_id) + " " + hex(variables) + "\n";
+  }
+  EXPECT_EQ(read.out, expected);
+}
+
+struct BadInput {
+  TranslationFormat format;
+  std::string text;
+  std::string error;
+};
+
+TEST(TranslationFile, ReadersNameWhatIsWrong) {
+  const BadInput cases[] = {
+      {TranslationFormat::Csv, "id,source\r\n",
+       "line 1: the header must name the columns id, source and target"},
+      {TranslationFormat::Csv, "id,source,target\r\n0x1/0x2,a,b\r\n",
+       "line 2: invalid unit id \"0x1/0x2\" (expected TABLE/KEY/INDEX, e.g. "
+       "0x2300000A/0x014152D5/0)"},
+      {TranslationFormat::Csv, "id,source,target\r\n0x1/0x2/0,\"a,b\r\n", "line 2: unclosed quote"},
+      {TranslationFormat::Json, "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"a\"]}\n[1]\n",
+       "line 2: not a JSON object"},
+      {TranslationFormat::Json, "{\"table\":\"0x1\",\"key\":2,\"strings\":[]}\n",
+       "line 1: \"key\" is missing or not a string"},
+      {TranslationFormat::Xliff, "<xliff version=\"1.2\"/>", "line 1: not an XLIFF 2.0 document"},
+      {TranslationFormat::Xliff, "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><xliff version=\"2.0\"/>",
+       "line 1: document type declarations are not accepted"},
+      {TranslationFormat::Xliff,
+       "<xliff version=\"2.0\"><file>\n<unit "
+       "name=\"0x1/0x2/0\"><source>a</target></unit></file></xliff>",
+       "line 2: </target> does not close the open element"},
+      {TranslationFormat::Xliff, "<xliff version=\"2.0\"><unit name=\"x\">&bogus;</unit></xliff>",
+       "line 1: invalid unit id \"x\" (expected TABLE/KEY/INDEX, e.g. 0x2300000A/0x014152D5/0)"},
+  };
+  for (const BadInput& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto read = c.format == TranslationFormat::Csv    ? read_csv(c.text)
+                      : c.format == TranslationFormat::Json ? read_json_lines(c.text)
+                                                            : read_xliff(c.text);
+    ASSERT_FALSE(read.has_value());
+    EXPECT_EQ(read.error(), c.error);
+  }
+}
+
+TEST(XmlReader, ResolvesReferencesAndCdataAndKeepsLineEndsAsParsersDo) {
+  XmlReader reader(
+      "<?xml version=\"1.0\"?><!-- c --><a x='&lt;&#x41;&#66;'>1&amp;2\r\n"
+      "<![CDATA[<raw>]]>&#xD;<b/></a>");
+  auto start = reader.next();
+  ASSERT_TRUE(start.has_value());
+  EXPECT_EQ(start->name, "a");
+  ASSERT_NE(start->attribute("x"), nullptr);
+  EXPECT_EQ(*start->attribute("x"), "<AB");
+  const auto text = reader.next();
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(text->text, "1&2\n<raw>\r");
+  EXPECT_EQ(reader.next()->kind, XmlEvent::Kind::Start);
+  EXPECT_EQ(reader.next()->kind, XmlEvent::Kind::End);
+  EXPECT_EQ(reader.next()->kind, XmlEvent::Kind::End);
+  EXPECT_EQ(reader.next()->kind, XmlEvent::Kind::Finish);
+}
+
+}  // namespace
+}  // namespace kelvane_dat::cli

@@ -1,0 +1,163 @@
+// CSV as RFC 4180 has it: CRLF after every record, a field quoted when it holds a comma, a quote,
+// CR or LF, a quote inside doubled. Spreadsheets and Python's csv module read it back as written.
+
+#include <array>
+#include <optional>
+
+#include "archive.hpp"
+#include "command_line.hpp"
+#include "translation/translation_codecs.hpp"
+
+namespace kelvane_dat::cli {
+
+namespace {
+
+constexpr std::array<std::string_view, 5> kColumns = {"id", "source", "target", "data_id",
+                                                      "variables"};
+
+void append_field(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  out += '"';
+  for (const char c : field) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+}
+
+void append_record(std::string& out, const std::array<std::string, kColumns.size()>& fields) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) out += ',';
+    append_field(out, fields[i]);
+  }
+  out += "\r\n";
+}
+
+std::string variables_field(const std::vector<std::uint32_t>& variables) {
+  std::string out;
+  for (const std::uint32_t variable : variables)
+    out += (out.empty() ? "" : " ") + id_text(variable);
+  return out;
+}
+
+// Splits RFC 4180 records; a bare LF also ends a record, as editors that rewrite line ends make.
+class CsvReader {
+ public:
+  explicit CsvReader(std::string_view text) : text_(text) {}
+
+  // The next record, nothing at the end, or an error naming the line.
+  std::expected<std::optional<std::vector<std::string>>, std::string> next() {
+    if (pos_ >= text_.size()) return std::nullopt;
+    std::vector<std::string> fields(1);
+    const std::size_t start_line = line_;
+    bool quoted = false;
+    while (pos_ < text_.size()) {
+      const char c = text_[pos_++];
+      if (quoted) {
+        if (c == '"' && pos_ < text_.size() && text_[pos_] == '"') {
+          fields.back() += '"';
+          ++pos_;
+        } else if (c == '"') {
+          quoted = false;
+        } else {
+          if (c == '\n') ++line_;
+          fields.back() += c;
+        }
+      } else if (c == '"' && fields.back().empty()) {
+        quoted = true;
+      } else if (c == ',') {
+        fields.emplace_back();
+      } else if (c == '\n' || (c == '\r' && pos_ < text_.size() && text_[pos_] == '\n')) {
+        if (c == '\r') ++pos_;
+        ++line_;
+        return fields;
+      } else {
+        fields.back() += c;
+      }
+    }
+    if (quoted) return std::unexpected("line " + std::to_string(start_line) + ": unclosed quote");
+    return fields;
+  }
+
+  std::size_t line() const { return line_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t line_ = 1;
+};
+
+std::expected<std::vector<std::uint32_t>, std::string> parse_variables(std::string_view field) {
+  std::vector<std::uint32_t> variables;
+  while (!field.empty()) {
+    const std::size_t end = field.find(' ');
+    const auto variable = parse_file_id(field.substr(0, end));
+    if (!variable) return std::unexpected("variables: " + variable.error());
+    variables.push_back(*variable);
+    field.remove_prefix(end == std::string_view::npos ? field.size() : end + 1);
+  }
+  return variables;
+}
+
+}  // namespace
+
+std::string write_csv(const std::vector<TranslationUnit>& units) {
+  std::string out;
+  append_record(out, {std::string(kColumns[0]), std::string(kColumns[1]), std::string(kColumns[2]),
+                      std::string(kColumns[3]), std::string(kColumns[4])});
+  for (const TranslationUnit& unit : units) {
+    append_record(out, {unit_id_text(unit.id), unit.source, unit.target, id_text(unit.data_id),
+                        variables_field(unit.variables)});
+  }
+  return out;
+}
+
+std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // spreadsheets add a BOM
+  CsvReader reader(text);
+  const auto header = reader.next();
+  if (!header) return std::unexpected(header.error());
+  // Columns by name, so a spreadsheet may reorder them or add its own.
+  std::array<std::optional<std::size_t>, kColumns.size()> column;
+  for (std::size_t i = 0; *header && i < (*header)->size(); ++i) {
+    for (std::size_t c = 0; c < kColumns.size(); ++c) {
+      if ((**header)[i] == kColumns[c]) column[c] = i;
+    }
+  }
+  if (!column[0] || !column[1] || !column[2]) {
+    return std::unexpected<std::string>(
+        "line 1: the header must name the columns id, source and target");
+  }
+
+  std::vector<TranslationUnit> units;
+  while (true) {
+    const std::size_t line = reader.line();
+    const auto record = reader.next();
+    if (!record) return std::unexpected(record.error());
+    if (!*record) return units;
+    const std::vector<std::string>& fields = **record;
+    if (fields.size() == 1 && fields[0].empty()) continue;  // a blank line
+    const auto field = [&](std::size_t c) -> std::string {
+      return column[c] && *column[c] < fields.size() ? fields[*column[c]] : std::string();
+    };
+    const auto id = parse_unit_id(field(0));
+    if (!id) return std::unexpected("line " + std::to_string(line) + ": " + id.error());
+    TranslationUnit unit{.id = *id, .source = field(1), .target = field(2)};
+    if (const std::string data_id = field(3); !data_id.empty()) {
+      const auto parsed = parse_file_id(data_id);
+      if (!parsed)
+        return std::unexpected("line " + std::to_string(line) + ": data_id: " + parsed.error());
+      unit.data_id = *parsed;
+    }
+    const auto variables = parse_variables(field(4));
+    if (!variables)
+      return std::unexpected("line " + std::to_string(line) + ": " + variables.error());
+    unit.variables = *variables;
+    units.push_back(std::move(unit));
+  }
+}
+
+}  // namespace kelvane_dat::cli

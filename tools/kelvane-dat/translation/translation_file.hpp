@@ -1,0 +1,46 @@
+#pragma once
+
+// Translation files: string table texts out to the formats translators' tools speak, and back.
+//
+//   po     GNU gettext PO through libgettextpo: msgctxt is the unit id, msgid the source text,
+//          the note an extracted comment (#.). A text holding U+0000 cannot be written.
+//   xliff  XLIFF 2.0: one <file> per table, one <unit> per text, named by its unit id; characters
+//          XML cannot hold go in as <cp hex="..."/>.
+//   csv    RFC 4180, UTF-8, CRLF, header row: id,source,target,data_id,variables.
+//   json   JSON Lines as `strings --json` writes them, one entry per line; a reader takes each
+//          entry's strings as the targets of its texts and has no source text to compare.
+//
+// Writers take units in the order they are to appear; readers return the units a file names, in
+// file order, and fail on the first problem with a message naming the line or unit.
+
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "translation/translation_unit.hpp"
+
+namespace kelvane_dat::cli {
+
+enum class TranslationFormat : std::uint8_t { Po, Xliff, Csv, Json };
+
+// "po", "xliff", "csv", "json".
+std::string_view to_string(TranslationFormat format);
+std::optional<TranslationFormat> translation_format_from_name(std::string_view name);
+
+// Whether this build has the format; PO needs libgettextpo, which some builds lack.
+bool translation_format_available(TranslationFormat format);
+
+// `source_language` is the tables' language code (1 is English). `path` "-" is standard output.
+std::expected<void, std::string> write_translation(TranslationFormat format,
+                                                   const std::vector<TranslationUnit>& units,
+                                                   std::uint32_t source_language,
+                                                   const std::filesystem::path& path);
+
+std::expected<std::vector<TranslationUnit>, std::string> read_translation(
+    TranslationFormat format, const std::filesystem::path& path);
+
+}  // namespace kelvane_dat::cli

@@ -1,0 +1,45 @@
+#include "translation/translation_import.hpp"
+
+#include <utility>
+
+namespace kelvane_dat::cli {
+
+std::map<std::uint32_t, std::vector<TranslationUnit>> units_by_table(
+    std::vector<TranslationUnit> units) {
+  std::map<std::uint32_t, std::vector<TranslationUnit>> by_table;
+  for (TranslationUnit& unit : units) by_table[unit.id.table].push_back(std::move(unit));
+  return by_table;
+}
+
+TableImport import_into_table(std::uint32_t table_id, StoredStringTable& table,
+                              const std::vector<TranslationUnit>& units, bool compare_sources) {
+  TableImport result;
+  for (const TranslationUnit& unit : units) {
+    const auto problem = [&](std::string what) {
+      result.problems.push_back({unit.id, std::move(what)});
+    };
+    // The entry the export showed: a repeated key's last one, as the decoded table keeps it.
+    StoredStringTableEntry* entry = unit.id.table == table_id ? table.find(unit.id.key) : nullptr;
+    if (entry == nullptr || unit.id.index >= entry->texts.size()) {
+      problem("names no text of the archive");
+      continue;
+    }
+    std::u16string& units_of_text = entry->texts[unit.id.index];
+    const std::string current = utf16_to_utf8_lossy(units_of_text);
+    if (compare_sources && unit.source != current) {
+      problem("its source text is no longer the archive's (the archive changed since the export)");
+      continue;
+    }
+    if (unit.target.empty() || unit.target == current) continue;
+    auto translated = utf8_to_utf16(unit.target);
+    if (!translated) {
+      problem("its translation is not valid UTF-8");
+      continue;
+    }
+    units_of_text = std::move(*translated);
+    ++result.changed_texts;
+  }
+  return result;
+}
+
+}  // namespace kelvane_dat::cli

@@ -1,0 +1,62 @@
+#include "translation/translation_unit.hpp"
+
+#include <charconv>
+
+#include "archive.hpp"
+#include "command_line.hpp"
+
+namespace kelvane_dat::cli {
+
+namespace {
+
+std::unexpected<std::string> invalid_unit_id(std::string_view text) {
+  return std::unexpected("invalid unit id \"" + std::string(text) +
+                         "\" (expected TABLE/KEY/INDEX, e.g. 0x2300000A/0x014152D5/0)");
+}
+
+}  // namespace
+
+std::string unit_id_text(const UnitId& id) {
+  return id_text(id.table) + "/" + id_text(id.key) + "/" + std::to_string(id.index);
+}
+
+std::expected<UnitId, std::string> parse_unit_id(std::string_view text) {
+  const std::size_t first = text.find('/');
+  const std::size_t second = first == std::string_view::npos ? first : text.find('/', first + 1);
+  if (second == std::string_view::npos) return invalid_unit_id(text);
+  const auto table = parse_file_id(text.substr(0, first));
+  const auto key = parse_file_id(text.substr(first + 1, second - first - 1));
+  const std::string_view index_text = text.substr(second + 1);
+  std::uint32_t index = 0;
+  const auto [end, error] =
+      std::from_chars(index_text.data(), index_text.data() + index_text.size(), index);
+  if (!table || !key || index_text.empty() || error != std::errc() ||
+      end != index_text.data() + index_text.size()) {
+    return invalid_unit_id(text);
+  }
+  return UnitId{*table, *key, index};
+}
+
+std::string unit_note(const TranslationUnit& unit) {
+  std::string note = "data id " + id_text(unit.data_id) + "; variables";
+  if (unit.variables.empty()) return note + " none";
+  for (const std::uint32_t variable : unit.variables) note += " " + id_text(variable);
+  return note;
+}
+
+std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const StringTable& table) {
+  std::vector<TranslationUnit> units;
+  for (const std::uint32_t key : sorted_keys(table)) {
+    const StringTableString& entry = table.strings.at(key);
+    for (std::size_t i = 0; i < entry.strings.size(); ++i) {
+      units.push_back({.id = {table_id, key, static_cast<std::uint32_t>(i)},
+                       .source = entry.strings[i],
+                       .target = {},
+                       .data_id = entry.data_id,
+                       .variables = entry.variables});
+    }
+  }
+  return units;
+}
+
+}  // namespace kelvane_dat::cli

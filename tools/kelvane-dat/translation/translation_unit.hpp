@@ -1,0 +1,49 @@
+#pragma once
+
+// One text of a string table as translators see it: a unit named by table, key and index
+// ("0x2300000A/0x014152D5/0"), its source text, a target the translator fills in, and what the
+// entry says about the text (its data id and variables), which goes out as a translator's comment.
+
+#include <cstdint>
+#include <expected>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kelvane_dat/file_type/string_table.hpp"
+
+namespace kelvane_dat::cli {
+
+struct UnitId {
+  std::uint32_t table = 0;
+  std::uint32_t key = 0;
+  std::uint32_t index = 0;
+
+  friend bool operator==(const UnitId&, const UnitId&) = default;
+};
+
+struct TranslationUnit {
+  UnitId id;
+  // UTF-8; empty in a format that does not carry it (JSON Lines).
+  std::string source{};
+  // UTF-8; empty while untranslated.
+  std::string target{};
+  std::uint32_t data_id = 0;
+  std::vector<std::uint32_t> variables{};
+
+  friend bool operator==(const TranslationUnit&, const TranslationUnit&) = default;
+};
+
+// "0x2300000A/0x014152D5/0".
+std::string unit_id_text(const UnitId& id);
+std::expected<UnitId, std::string> parse_unit_id(std::string_view text);
+
+// "data id 0x31000001; variables 0x00000001 0x00000002" ("variables none" without any): what a
+// translator needs to know about the text without this tool.
+std::string unit_note(const TranslationUnit& unit);
+
+// Every text of the table stored as file `table_id`, keys ascending, texts in entry order; targets
+// empty.
+std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const StringTable& table);
+
+}  // namespace kelvane_dat::cli
