@@ -218,6 +218,8 @@ int main(int argc, char** argv) {
       "Writes the sample local-language archive the check program runs on when no real\n"
       "archive is named. The archive is the same on every run.",
       "make_sample_archive");
+  // Options are spelled alike on every system: on Windows too, /dir/archive.dat is a path.
+  app.allow_windows_style_options(false);
   std::string output;
   std::size_t scale = 1;
   app.add_option("OUTPUT", output, "the archive to write")->required();

@@ -43,6 +43,8 @@ Command& CommandSet::add_command(std::string name, std::string summary, std::str
                                  std::function<int()> run) {
   auto app = std::make_unique<CLI::App>(summary, std::move(name));
   app->set_help_flag("-h,--help", "show this help");
+  // Options are spelled alike on every system: on Windows too, /dir/archive.dat is a path.
+  app->allow_windows_style_options(false);
   // Unknown options and surplus arguments are reported in the tool's own words.
   app->allow_extras();
   // As GNU tools have it: an option given twice takes its last value.
