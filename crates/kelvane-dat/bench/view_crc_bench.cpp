@@ -72,7 +72,7 @@ void crc_through_views(benchmark::State& state, const Layout& layout) {
 void crc_of_read_file(benchmark::State& state, const Layout& layout) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, Fragmentation::Contiguous, /*compressed=*/false);
-  const auto file = FileDescriptor::open_read_only(archive.path);
+  auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
   std::vector<std::uint8_t> buffer(std::size_t{1} << 20);
   warm_page_cache(archive.path);
