@@ -126,17 +126,6 @@ CLI::Option* add_allow_overlap_option(CLI::App& app, bool& allow_overlap) {
                       "read the archive even when chains claim the same bytes");
 }
 
-std::expected<StringTable, std::string> decode_string_table(std::span<const std::uint8_t> bytes) {
-  ByteCursor cursor(bytes);
-  std::expected<StringTable, ReadError> table = StringTable::read_le(cursor);
-  if (!table) return std::unexpected(table.error().to_one_line_string());
-  if (cursor.position() != bytes.size()) {
-    return std::unexpected("decoding stopped at byte " + std::to_string(cursor.position()) +
-                           " of " + std::to_string(bytes.size()));
-  }
-  return std::move(*table);
-}
-
 std::optional<StringTable> load_string_table(const DatDatabase& archive, std::uint32_t id) {
   const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(id);
   if (!bytes) {

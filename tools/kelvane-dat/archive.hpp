@@ -9,13 +9,16 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "command_line.hpp"
+#include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/error.hpp"
 #include "kelvane_dat/file_type/file_type.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
+#include "kelvane_dat/read_error.hpp"
 
 namespace kelvane_dat::cli {
 
@@ -57,8 +60,19 @@ bool layout_allows_reading(const DatDatabase& archive, const std::string& path, 
 
 // The bytes of a string table decoded as every command hands tables on: the record must end where
 // the file does, since bytes left over mean the table was misread. The error is the failure's text
-// ("decoding stopped at byte 40 of 42").
-std::expected<StringTable, std::string> decode_string_table(std::span<const std::uint8_t> bytes);
+// ("decoding stopped at byte 40 of 42"). `Table` is StringTable, or StoredStringTable for the
+// commands that write tables back.
+template <class Table = StringTable>
+std::expected<Table, std::string> decode_string_table(std::span<const std::uint8_t> bytes) {
+  ByteCursor cursor(bytes);
+  std::expected<Table, ReadError> table = Table::read_le(cursor);
+  if (!table) return std::unexpected(table.error().to_one_line_string());
+  if (cursor.position() != bytes.size()) {
+    return std::unexpected("decoding stopped at byte " + std::to_string(cursor.position()) +
+                           " of " + std::to_string(bytes.size()));
+  }
+  return std::move(*table);
+}
 
 // The string table stored as `id`, fetched checked and decoded; on failure reports "read ID" or
 // "decode string table ID" and returns nothing.

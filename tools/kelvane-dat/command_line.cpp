@@ -1,6 +1,7 @@
 #include "command_line.hpp"
 
 #include <charconv>
+#include <stdexcept>
 #include <system_error>
 
 namespace kelvane_dat::cli {
@@ -39,6 +40,34 @@ const Command* CommandSet::find(std::string_view name) const {
   return nullptr;
 }
 
+CommandSet& CommandSet::subcommands_of(std::string_view parent) {
+  for (Command& command : commands_) {
+    if (command.name() != parent) continue;
+    if (!command.subcommands) {
+      command.subcommands = std::make_shared<CommandSet>();
+      command.subcommands->prefix_ = command.full_name + " ";
+    }
+    return *command.subcommands;
+  }
+  // A definition naming a parent it never added: a mistake in the command list, not in the input.
+  throw std::logic_error("no command '" + std::string(parent) + "' to nest commands under");
+}
+
+std::pair<const Command*, std::size_t> CommandSet::find_nested(
+    std::span<const std::string> words) const {
+  if (words.empty()) return {nullptr, 0};
+  const Command* command = find(words.front());
+  if (command == nullptr) return {nullptr, 0};
+  std::size_t used = 1;
+  while (command->subcommands && used < words.size()) {
+    const Command* nested = command->subcommands->find(words[used]);
+    if (nested == nullptr) break;
+    command = nested;
+    ++used;
+  }
+  return {command, used};
+}
+
 Command& CommandSet::add_command(std::string name, std::string summary, std::string details,
                                  std::function<int()> run) {
   auto app = std::make_unique<CLI::App>(summary, std::move(name));
@@ -49,8 +78,9 @@ Command& CommandSet::add_command(std::string name, std::string summary, std::str
   app->allow_extras();
   // As GNU tools have it: an option given twice takes its last value.
   app->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  commands_.push_back(
-      Command{nullptr, std::move(app), std::move(summary), std::move(details), std::move(run)});
+  std::string full_name = prefix_ + app->get_name();
+  commands_.push_back(Command{nullptr, std::move(app), std::move(summary), std::move(details),
+                              std::move(run), std::move(full_name), nullptr});
   return commands_.back();
 }
 

@@ -21,11 +21,14 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "CLI/CLI.hpp"
 
 namespace kelvane_dat::cli {
+
+class CommandSet;
 
 // One subcommand: its CLI11 definition, its texts and what runs it once parsed.
 struct Command {
@@ -38,6 +41,11 @@ struct Command {
   std::string details;
   // Returns the exit status.
   std::function<int()> run;
+  // The words that choose it: "strings export" for a subcommand of strings.
+  std::string full_name;
+  // Commands nested under this one ("strings export"), chosen by the first argument when it names
+  // one of them; null when it has none.
+  std::shared_ptr<CommandSet> subcommands;
 
   const std::string& name() const { return app->get_name(); }
 };
@@ -68,10 +76,20 @@ class CommandSet {
   // nullptr for a name no command has.
   const Command* find(std::string_view name) const;
 
+  // The commands nested under the command `parent`, which must have been added: what is added to
+  // them runs as "PARENT NAME ...", while "PARENT ARGS" still runs `parent` itself.
+  CommandSet& subcommands_of(std::string_view parent);
+
+  // The command that the leading `words` choose, the deepest subcommand they name, and how many
+  // words that took; {nullptr, 0} when the first word names no command.
+  std::pair<const Command*, std::size_t> find_nested(std::span<const std::string> words) const;
+
  private:
   Command& add_command(std::string name, std::string summary, std::string details,
                        std::function<int()> run);
 
+  // "strings " in the set under strings: what full names start with.
+  std::string prefix_;
   std::vector<Command> commands_;
 };
 

@@ -13,6 +13,11 @@ void add_info_command(CommandSet& commands);
 void add_ls_command(CommandSet& commands);
 void add_cat_command(CommandSet& commands);
 void add_strings_command(CommandSet& commands);
+// Nested under strings by add_strings_command: "strings export", "strings import", "strings
+// pseudo".
+void add_strings_export_command(CommandSet& commands);
+void add_strings_import_command(CommandSet& commands);
+void add_strings_pseudo_command(CommandSet& commands);
 void add_verify_command(CommandSet& commands);
 void add_extract_command(CommandSet& commands);
 void add_diff_command(CommandSet& commands);

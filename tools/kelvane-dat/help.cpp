@@ -15,7 +15,7 @@ std::vector<const CLI::Option*> positionals(const CLI::App& app) {
 }
 
 std::string usage_line(const Command& command) {
-  std::string line = "Usage: " + std::string(kProgramName) + " " + command.name() + " [OPTIONS]";
+  std::string line = "Usage: " + std::string(kProgramName) + " " + command.full_name + " [OPTIONS]";
   for (const CLI::Option* positional : positionals(*command.app)) {
     const std::string name = positional->get_name();
     line += positional->get_required() ? " " + name : " [" + name + "]";
@@ -76,6 +76,14 @@ std::string command_help(const Command& command) {
     table.add_row({"  " + option_cell(*option), option->get_description()});
   }
   text += table.render();
+  if (command.subcommands) {
+    text += "\nCommands:\n";
+    Columns commands({false, false});
+    for (const Command& nested : command.subcommands->commands()) {
+      commands.add_row({"  " + nested.full_name, nested.summary});
+    }
+    text += commands.render();
+  }
   if (!command.details.empty()) text += "\n" + command.details;
   return text;
 }

@@ -1,4 +1,5 @@
-// kelvane-dat strings ARCHIVE [ID] [--json]: the string tables as text, or as JSON Lines.
+// kelvane-dat strings ARCHIVE [ID] [--json]: the string tables as text, or as JSON Lines; with
+// export, import and pseudo beneath it for translations.
 
 #include "commands.hpp"
 
@@ -10,6 +11,7 @@
 #include "archive.hpp"
 #include "kelvane_dat/file_type/string_table.hpp"
 #include "report.hpp"
+#include "string_entry_json.hpp"
 #include "text_format.hpp"
 
 namespace kelvane_dat::cli {
@@ -30,18 +32,8 @@ constexpr const char* kDetails =
     "  {\"table\":\"0x2300000A\",\"language\":1,\"key\":\"0x014152D5\",\n"
     "   \"data_id\":\"0x00000000\",\"strings\":[\"Left Alt\"],\"variables\":[],\n"
     "   \"var_name_table_worth_packing\":false}\n"
-    "Texts are UTF-8.\n";
-
-std::string entry_json(std::uint32_t table_id, const StringTable& table, std::uint32_t key,
-                       const StringTableString& entry) {
-  return json_line({{"table", id_text(table_id)},
-                    {"language", table.language},
-                    {"key", id_text(key)},
-                    {"data_id", id_text(entry.data_id)},
-                    {"strings", entry.strings},
-                    {"variables", entry.variables},
-                    {"var_name_table_worth_packing", entry.is_var_name_table_worth_packing}});
-}
+    "Texts are UTF-8. Its commands above put texts into translation files and back; an\n"
+    "archive named like one of them is given as ./export.\n";
 
 std::string entry_text(std::uint32_t key, const StringTableString& entry) {
   std::string line = "  " + id_text(key);
@@ -63,7 +55,7 @@ std::string table_output(std::uint32_t id, const StringTable& table, bool json) 
   }
   for (const std::uint32_t key : sorted_keys(table)) {
     const StringTableString& entry = table.strings.at(key);
-    out += json ? entry_json(id, table, key, entry) : entry_text(key, entry);
+    out += json ? string_entry_json_line(id, table.language, key, entry) : entry_text(key, entry);
   }
   return out;
 }
@@ -114,6 +106,10 @@ void add_strings_command(CommandSet& commands) {
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_file_id_argument(app, options.id, "only this table");
   app.add_flag("--json", options.json, "one JSON object per entry instead of text (JSON Lines)");
+  CommandSet& nested = commands.subcommands_of("strings");
+  add_strings_export_command(nested);
+  add_strings_import_command(nested);
+  add_strings_pseudo_command(nested);
 }
 
 }  // namespace kelvane_dat::cli

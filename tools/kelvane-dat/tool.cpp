@@ -23,9 +23,14 @@ int run_tool(std::span<const std::string> args) {
       write_out(overview_help(commands));
       return finish_output(kExitSuccess);
     }
-    // "help CMD" and "--help CMD", as git has them.
-    const Command* command = commands.find(args[1]);
-    if (command == nullptr) return usage_error("", "unknown command '" + args[1] + "'");
+    // "help CMD" and "--help CMD", as git has them; "help strings export" for a nested one.
+    const std::span<const std::string> words = args.subspan(1);
+    const auto [command, used] = commands.find_nested(words);
+    if (command == nullptr || used != words.size()) {
+      std::string named;
+      for (const std::string& word : words) named += (named.empty() ? "" : " ") + word;
+      return usage_error("", "unknown command '" + named + "'");
+    }
     write_out(command_help(*command));
     return finish_output(kExitSuccess);
   }
@@ -33,14 +38,15 @@ int run_tool(std::span<const std::string> args) {
     write_out(std::string(kProgramName) + " " + std::string(kVersion) + "\n");
     return finish_output(kExitSuccess);
   }
-  const Command* command = commands.find(first);
+  const auto [command, used] = commands.find_nested(args);
   if (command == nullptr) {
     const std::string what = first.starts_with('-') ? "unknown option '" + first + "'"
                                                     : "unknown command '" + first + "'";
     return usage_error("", what);
   }
-  const std::expected<ParseOutcome, std::string> parsed = parse_command(*command, args.subspan(1));
-  if (!parsed) return usage_error(command->name(), parsed.error());
+  const std::expected<ParseOutcome, std::string> parsed =
+      parse_command(*command, args.subspan(used));
+  if (!parsed) return usage_error(command->full_name, parsed.error());
   if (*parsed == ParseOutcome::Help) {
     write_out(command_help(*command));
     return finish_output(kExitSuccess);

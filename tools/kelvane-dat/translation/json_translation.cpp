@@ -1,10 +1,11 @@
-// JSON Lines in the shape `strings --json` prints: one entry per line, its texts in "strings".
-// Reading takes each text of "strings" as the target of the unit at its index.
+// JSON Lines as `strings --json` prints them, through the same serializer: one entry per line, its
+// texts in "strings". Reading takes each text of "strings" as the target of the unit at its index.
 
 #include <nlohmann/json.hpp>
 
 #include "archive.hpp"
 #include "command_line.hpp"
+#include "string_entry_json.hpp"
 #include "translation/translation_codecs.hpp"
 
 namespace kelvane_dat::cli {
@@ -23,23 +24,21 @@ std::expected<std::uint32_t, std::string> id_field(const Json& line, const char*
 
 }  // namespace
 
-std::string write_json_lines(const std::vector<TranslationUnit>& units) {
+std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uint32_t language) {
   std::string out;
   // Units of one entry are consecutive: each line gathers one entry's texts.
   for (std::size_t i = 0; i < units.size();) {
     const TranslationUnit& first = units[i];
-    Json strings = Json::array();
+    StringTableString entry{.data_id = first.data_id,
+                            .strings = {},
+                            .variables = first.variables,
+                            .is_var_name_table_worth_packing = first.var_name_table_worth_packing};
     for (;
          i < units.size() && units[i].id.table == first.id.table && units[i].id.key == first.id.key;
          ++i) {
-      strings.push_back(units[i].target.empty() ? units[i].source : units[i].target);
+      entry.strings.push_back(units[i].target.empty() ? units[i].source : units[i].target);
     }
-    const Json line = {{"table", id_text(first.id.table)},
-                       {"key", id_text(first.id.key)},
-                       {"data_id", id_text(first.data_id)},
-                       {"strings", std::move(strings)},
-                       {"variables", first.variables}};
-    out += line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    out += string_entry_json_line(first.id.table, language, first.id.key, entry);
   }
   return out;
 }

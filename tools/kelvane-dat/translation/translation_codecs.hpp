@@ -18,7 +18,8 @@ namespace kelvane_dat::cli {
 std::string write_csv(const std::vector<TranslationUnit>& units);
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text);
 
-std::string write_json_lines(const std::vector<TranslationUnit>& units);
+// `language` is the tables' language code, which each line carries.
+std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uint32_t language);
 std::expected<std::vector<TranslationUnit>, std::string> read_json_lines(std::string_view text);
 
 std::string write_xliff(const std::vector<TranslationUnit>& units, std::uint32_t source_language);

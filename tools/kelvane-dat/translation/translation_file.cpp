@@ -65,6 +65,23 @@ std::optional<TranslationFormat> translation_format_from_name(std::string_view n
   return std::nullopt;
 }
 
+std::optional<TranslationFormat> translation_format_of_file(const std::filesystem::path& path) {
+  struct Extension {
+    const char* text;
+    TranslationFormat format;
+  };
+  constexpr Extension kExtensions[] = {
+      {".po", TranslationFormat::Po},     {".pot", TranslationFormat::Po},
+      {".xlf", TranslationFormat::Xliff}, {".xliff", TranslationFormat::Xliff},
+      {".csv", TranslationFormat::Csv},   {".json", TranslationFormat::Json},
+      {".jsonl", TranslationFormat::Json}};
+  const std::filesystem::path extension = path.extension();
+  for (const Extension& known : kExtensions) {
+    if (extension == known.text) return known.format;
+  }
+  return std::nullopt;
+}
+
 bool translation_format_available([[maybe_unused]] TranslationFormat format) {
 #if KELVANE_HAVE_GETTEXTPO
   return true;
@@ -89,7 +106,7 @@ std::expected<void, std::string> write_translation(TranslationFormat format,
     case TranslationFormat::Csv:
       return write_text(write_csv(units), path);
     case TranslationFormat::Json:
-      return write_text(write_json_lines(units), path);
+      return write_text(write_json_lines(units, source_language), path);
   }
   std::unreachable();
 }

@@ -31,6 +31,9 @@ enum class TranslationFormat : std::uint8_t { Po, Xliff, Csv, Json };
 std::string_view to_string(TranslationFormat format);
 std::optional<TranslationFormat> translation_format_from_name(std::string_view name);
 
+// The format a file's extension names: .po and .pot, .xlf and .xliff, .csv, .json and .jsonl.
+std::optional<TranslationFormat> translation_format_of_file(const std::filesystem::path& path);
+
 // Whether this build has the format; PO needs libgettextpo, which some builds lack.
 bool translation_format_available(TranslationFormat format);
 

@@ -53,7 +53,8 @@ std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const Str
                        .source = entry.strings[i],
                        .target = {},
                        .data_id = entry.data_id,
-                       .variables = entry.variables});
+                       .variables = entry.variables,
+                       .var_name_table_worth_packing = entry.is_var_name_table_worth_packing});
     }
   }
   return units;

@@ -30,6 +30,8 @@ struct TranslationUnit {
   std::string target{};
   std::uint32_t data_id = 0;
   std::vector<std::uint32_t> variables{};
+  // The entry's flag, which only JSON Lines carries: it prints entries as `strings --json` does.
+  bool var_name_table_worth_packing = false;
 
   friend bool operator==(const TranslationUnit&, const TranslationUnit&) = default;
 };

@@ -1,0 +1,142 @@
+// kelvane-dat strings export ARCHIVE --format po|xliff|csv|json [-o FILE] [--table ID...]: the
+// texts of the string tables as a translation file, one unit per text.
+
+#include "commands.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive.hpp"
+#include "chain_groups.hpp"
+#include "kelvane_platform/command_line.hpp"
+#include "report.hpp"
+#include "strings_options.hpp"
+#include "translation/translation_file.hpp"
+#include "translation/translation_unit.hpp"
+
+namespace kelvane_dat::cli {
+
+namespace {
+
+struct ExportOptions {
+  std::string archive;
+  std::optional<TranslationFormat> format;
+  std::string output = "-";
+  std::vector<std::uint32_t> tables;
+  bool allow_overlap = false;
+};
+
+constexpr const char* kDetails =
+    "Each text of an entry is one unit, named TABLE/KEY/INDEX (0x2300000A/0x014152D5/0), its\n"
+    "source the text and its target empty; the entry's data id and variables go with it as a\n"
+    "translator's note. Tables come in id order, entries in key order. The formats:\n"
+    "  po     GNU gettext PO: msgctxt the unit, msgid the text, the note an extracted comment\n"
+    "  xliff  XLIFF 2.0, one <file> per table\n"
+    "  csv    RFC 4180 with a header row: id,source,target,data_id,variables\n"
+    "  json   JSON Lines, one entry per line, as 'strings --json' prints them\n"
+    "Translate the file and give it to 'strings import'. A table that cannot be read is\n"
+    "reported and left out; the exit status is then 1.\n";
+
+// The ids --table names, each a string table of the archive; nothing when one is not (reported).
+std::optional<std::vector<std::uint32_t>> chosen_tables(const DatDatabase& archive,
+                                                        std::vector<std::uint32_t> ids) {
+  for (const std::uint32_t id : ids) {
+    if (archive.find(id) == nullptr) {
+      report_fetch_error(id, DatError::not_found(id));
+      return std::nullopt;
+    }
+    const DatFileType type = archive.file_type(id);
+    if (type != DatFileType::StringTable) {
+      report_error("strings export " + id_text(id),
+                   "not a string table but " + std::string(to_string(type)));
+      return std::nullopt;
+    }
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  return ids;
+}
+
+int run(const ExportOptions& options) {
+  const TranslationFormat format = *options.format;
+  if (!translation_format_available(format)) {
+    report_error("strings export",
+                 "this build of kelvane-dat has no PO support (it needs "
+                 "libgettextpo); choose xliff, csv or json");
+    return kExitUsage;
+  }
+  const std::optional<DatDatabase> archive = open_archive(options.archive);
+  if (!archive) return kExitArchiveError;
+  std::optional<std::vector<std::uint32_t>> ids = chosen_tables(*archive, options.tables);
+  if (!ids) return kExitArchiveError;
+  if (options.tables.empty()) {
+    if (!layout_allows_reading(*archive, options.archive, options.allow_overlap)) {
+      return kExitArchiveError;
+    }
+    ids = archive->ids(DatFileType::StringTable);
+  }
+
+  // Tables whose entries share a chain are read and decoded once.
+  std::map<std::uint32_t, std::shared_ptr<const StringTable>> tables;
+  int status = kExitSuccess;
+  for (const std::vector<std::uint32_t>& group :
+       group_ids(*ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); })) {
+    std::optional<StringTable> table = load_string_table(*archive, group.front());
+    if (!table) {
+      status = kExitArchiveError;
+      continue;
+    }
+    const auto shared = std::make_shared<const StringTable>(std::move(*table));
+    for (const std::uint32_t id : group) tables.emplace(id, shared);
+  }
+  std::vector<TranslationUnit> units;
+  for (const auto& [id, table] : tables) {
+    std::vector<TranslationUnit> of_table = translation_units(id, *table);
+    units.insert(units.end(), std::make_move_iterator(of_table.begin()),
+                 std::make_move_iterator(of_table.end()));
+  }
+  // The archive's language, which XLIFF names as the source language; English without tables.
+  const std::uint32_t language = tables.empty() ? 1 : tables.begin()->second->language;
+  const std::filesystem::path path = options.output == "-"
+                                         ? std::filesystem::path("-")
+                                         : kelvane_platform::path_from_utf8(options.output);
+  const std::expected<void, std::string> written = write_translation(format, units, language, path);
+  if (!written) {
+    report_error("write " + options.output, written.error());
+    return kExitArchiveError;
+  }
+  return finish_output(status);
+}
+
+}  // namespace
+
+void add_strings_export_command(CommandSet& commands) {
+  const auto [app, options] = commands.add<ExportOptions>(
+      "export", "write the texts of the string tables as a file for translators", kDetails, &run);
+  add_path_argument(app, "ARCHIVE", options.archive, "the archive");
+  add_translation_format_option(app, options.format, "po, xliff, csv or json")->required();
+  app.add_option("-o,--output", options.output, "write to FILE instead of standard output")
+      ->type_name("FILE");
+  std::vector<std::uint32_t>& tables = options.tables;
+  app.add_option_function<std::vector<std::string>>(
+         "--table",
+         [&tables](const std::vector<std::string>& texts) {
+           for (const std::string& text : texts) {
+             const std::expected<std::uint32_t, std::string> id = parse_file_id(text);
+             if (!id) throw CLI::ValidationError(id.error());
+             tables.push_back(*id);
+           }
+         },
+         "only the table with this id (repeatable)")
+      ->type_name("ID")
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  add_allow_overlap_option(app, options.allow_overlap);
+}
+
+}  // namespace kelvane_dat::cli
