@@ -1,6 +1,8 @@
-// kelvane-dat diff end to end: comparing two large archives by content against verify of both,
-// which reads every file of each archive once too.
+// kelvane-dat end to end: diff comparing two large archives by content against verify of both,
+// which reads every file of each archive once too; and a translation's round trip (strings export
+// then strings import) of a large archive against verify of it.
 
+#include <filesystem>
 #include <string>
 
 #include "bench_data.hpp"
@@ -54,13 +56,61 @@ void tool_verify_both(benchmark::State& state) {
   state.counters[kSecondsPerRun] = item_counter(state, 1, /*inverted=*/true);
 }
 
+// Export to PO, then import that file into a new archive: every table decoded twice, re-encoding
+// nothing (the translation is empty) and copying every file into the new archive.
+void tool_strings_round_trip(benchmark::State& state) {
+  const std::filesystem::path archive = sample_archive(kNewScale);
+  const std::string translation = (archive.parent_path() / "strings_round_trip.po").string();
+  const std::string copy = (archive.parent_path() / "strings_round_trip.dat").string();
+  const ChildRun steps[] = {
+      {.program = KELVANE_DAT_TOOL,
+       .args = {"strings", "export", archive.string(), "-f", "po", "-o", translation},
+       .environment = {},
+       .accepted_statuses = {0}},
+      {.program = KELVANE_DAT_TOOL,
+       .args = {"strings", "import", archive.string(), translation, "-o", copy},
+       .environment = {},
+       .accepted_statuses = {0}}};
+  for (auto _ : state) {
+    warm_page_cache(archive);
+    double total = 0;
+    for (const ChildRun& step : steps) {
+      const std::optional<double> seconds = cpu_seconds_of(step);
+      if (!seconds) return state.SkipWithError("kelvane-dat strings export or import failed");
+      total += *seconds;
+    }
+    state.SetIterationTime(total);
+  }
+  std::filesystem::remove(translation);
+  std::filesystem::remove(copy);
+  state.counters[kSecondsPerRun] = item_counter(state, 1, /*inverted=*/true);
+}
+
+void tool_verify(benchmark::State& state) {
+  const std::string archive = sample_archive(kNewScale).string();
+  const ChildRun run{.program = KELVANE_DAT_TOOL,
+                     .args = {"verify", archive},
+                     .environment = {},
+                     .accepted_statuses = {0}};
+  for (auto _ : state) {
+    warm_page_cache(archive);
+    const std::optional<double> seconds = cpu_seconds_of(run);
+    if (!seconds) return state.SkipWithError("kelvane-dat verify failed");
+    state.SetIterationTime(*seconds);
+  }
+  state.counters[kSecondsPerRun] = item_counter(state, 1, /*inverted=*/true);
+}
+
 }  // namespace
 
 void register_tool_benchmarks() {
   constexpr const char* kDiff = "tool/diff_x99_x100";
   constexpr const char* kVerifyBoth = "tool/verify_x99_and_x100";
+  constexpr const char* kStringsRoundTrip = "tool/strings_export_import_x100";
+  constexpr const char* kVerify = "tool/verify_x100";
   for (const auto& [name, function] :
-       {std::pair{kDiff, &tool_diff}, std::pair{kVerifyBoth, &tool_verify_both}}) {
+       {std::pair{kDiff, &tool_diff}, std::pair{kVerifyBoth, &tool_verify_both},
+        std::pair{kStringsRoundTrip, &tool_strings_round_trip}, std::pair{kVerify, &tool_verify}}) {
     benchmark::RegisterBenchmark(name, function)
         ->UseManualTime()
         ->Iterations(2)
@@ -69,6 +119,10 @@ void register_tool_benchmarks() {
   // Diff reads what verify reads of both archives and compares instead of checking.
   add_figure({"kelvane-dat diff, 99x against 100x sample archive", kDiff, kVerifyBoth,
               "verify of both", kSecondsPerRun, Unit::Milliseconds, Goal{.ratio_at_most = 1.2}});
+  // A translation's round trip reads every table twice and writes the whole archive anew.
+  add_figure({"kelvane-dat strings export + import (PO), 100x sample archive", kStringsRoundTrip,
+              kVerify, "verify of it", kSecondsPerRun, Unit::Milliseconds,
+              Goal{.ratio_at_most = 3.0}});
 }
 
 }  // namespace kelvane_dat::bench
