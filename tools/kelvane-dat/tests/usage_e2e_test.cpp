@@ -15,27 +15,41 @@
 namespace kelvane_dat::cli::testing {
 namespace {
 
-// Help asked for anywhere wins, as "help CMD" and "--help CMD" too.
+// Help asked for anywhere wins, as "help CMD" and "--help CMD" too; nested commands alike.
 TEST(ToolUsage, EveryCommandHasHelp) {
   const std::string archive = KnownArchive::get().path();
-  for (const char* command :
-       {"info", "ls", "cat", "strings", "verify", "extract", "diff", "grep"}) {
+  const std::vector<std::vector<std::string>> commands = {{"info"},
+                                                          {"ls"},
+                                                          {"cat"},
+                                                          {"strings"},
+                                                          {"verify"},
+                                                          {"extract"},
+                                                          {"diff"},
+                                                          {"grep"},
+                                                          {"strings", "export"},
+                                                          {"strings", "import"},
+                                                          {"strings", "pseudo"}};
+  for (const std::vector<std::string>& words : commands) {
+    std::string name;
+    for (const std::string& word : words) name += (name.empty() ? "" : " ") + word;
+    const auto with = [&](std::vector<std::string> before, std::vector<std::string> after) {
+      before.insert(before.end(), words.begin(), words.end());
+      before.insert(before.end(), after.begin(), after.end());
+      return before;
+    };
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{command, "--help"},
-                                               {command, "-h"},
-                                               {command, archive, "--help"},
-                                               {command, "--bogus", "-h"},
-                                               {"help", command},
-                                               {"--help", command}}) {
+         {with({}, {"--help"}), with({}, {"-h"}), with({}, {archive, "--help"}),
+          with({}, {"--bogus", "-h"}), with({"help"}, {}), with({"--help"}, {})}) {
       SCOPED_TRACE(args[0] + " " + args[1]);
       const e2e::ProcessResult run = run_tool(args);
       EXPECT_EQ(run.exit_status, 0);
-      EXPECT_TRUE(run.out.starts_with("Usage: kelvane-dat " + std::string(command) + " "))
-          << run.out;
+      EXPECT_TRUE(run.out.starts_with("Usage: kelvane-dat " + name + " ")) << run.out;
       EXPECT_NE(run.out.find("  -h, --help"), std::string::npos);
       EXPECT_EQ(run.err, "");
     }
   }
+  // strings lists the commands nested under it.
+  EXPECT_NE(run_tool({"help", "strings"}).out.find("\n  strings export  "), std::string::npos);
 }
 
 TEST(ToolUsage, OverviewAndVersion) {
@@ -97,6 +111,17 @@ TEST(ToolUsage, UsageErrorsExitWithTwo) {
        "kelvane-dat: strings: invalid file id '2300000A' (expected hexadecimal like 0x2300000A, "
        "or a decimal number)",
        hint("strings")},
+      {{"help", "strings", "frob"}, "kelvane-dat: unknown command 'strings frob'"},
+      {{"strings", "export", archive},
+       "kelvane-dat: strings export: missing --format",
+       hint("strings export")},
+      {{"strings", "export", archive, "-f", "csv", "--table", "2300000A"},
+       "kelvane-dat: strings export: invalid file id '2300000A' (expected hexadecimal like "
+       "0x2300000A, or a decimal number)",
+       hint("strings export")},
+      {{"strings", "import", archive, "fr.po"},
+       "kelvane-dat: strings import: missing --output",
+       hint("strings import")},
   };
   for (const UsageCase& c : cases) {
     SCOPED_TRACE(c.first_line);
