@@ -32,10 +32,11 @@ class ChainCopier {
       const DatFileEntry& entry = *archive_.find(id);
       const bool wanted = archive_.file_type(id) == DatFileType::StringTable && edit_.wanted(id);
       if (wanted) {
-        const std::optional<Bytes> encoded = edited_table(id, entry);
-        if (!encoded) return false;
-        if (!encoded->empty()) {
-          if (!add(entry, *encoded)) return false;
+        Bytes encoded;
+        const Edit outcome = edit_table(id, entry, encoded);
+        if (outcome == Edit::Failed) return false;
+        if (outcome == Edit::Changed) {
+          if (!add(entry, encoded)) return false;
           ++tables_rewritten;
           continue;
         }
@@ -54,32 +55,35 @@ class ChainCopier {
   }
 
  private:
-  // The table's new stored bytes; empty when the edit changed nothing (no table encodes to
-  // nothing); nothing when it failed (reported).
-  std::optional<Bytes> edited_table(std::uint32_t id, const DatFileEntry& entry) {
+  enum class Edit { Unchanged, Changed, Failed };
+
+  // Applies the edit to the table stored as `id`; when it changed, `stored` receives the bytes to
+  // store, compressed as the original was. Failures are reported.
+  Edit edit_table(std::uint32_t id, const DatFileEntry& entry, Bytes& stored) {
     if (!table_) {
       const Result<Bytes> bytes = archive_.get_file_checked(id);
       if (!bytes) {
         report_fetch_error(id, bytes.error());
-        return std::nullopt;
+        return Edit::Failed;
       }
       std::expected<StoredStringTable, std::string> decoded =
           decode_string_table<StoredStringTable>(*bytes);
       if (!decoded) {
         report_error("decode string table " + id_text(id), decoded.error());
-        return std::nullopt;
+        return Edit::Failed;
       }
       table_ = std::move(*decoded);
     }
     StoredStringTable table = *table_;
-    if (!edit_.apply(id, table)) return Bytes{};
+    if (!edit_.apply(id, table)) return Edit::Unchanged;
     Result<Bytes> encoded = table.encode();
     if (encoded && entry.is_compressed()) encoded = compress_lrs(*encoded);
     if (!encoded) {
       report_error("encode string table " + id_text(id), error_text(encoded.error()));
-      return std::nullopt;
+      return Edit::Failed;
     }
-    return std::move(*encoded);
+    stored = std::move(*encoded);
+    return Edit::Changed;
   }
 
   bool add(const DatFileEntry& entry, const Bytes& stored) {
