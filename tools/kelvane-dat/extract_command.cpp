@@ -1,5 +1,6 @@
-// kelvane-dat extract ARCHIVE DIR [--type NAME] [--jobs N] [--force]: every file, expanded, to
-// DIR/<TypeName>/<XXXXXXXX>.bin.
+// kelvane-dat extract ARCHIVE DIR [--type NAME] [--jobs N] [--force] [--raw]: every file, expanded
+// (or as stored, with --raw), to DIR/<TypeName>/<XXXXXXXX>.bin, and DIR/manifest.json, from which
+// create builds the archive again.
 
 #include "commands.hpp"
 
@@ -13,8 +14,8 @@
 #include <vector>
 
 #include "archive.hpp"
+#include "archive_manifest.hpp"
 #include "chain_groups.hpp"
-#include "detail/debug_format.hpp"
 #include "kelvane_platform/command_line.hpp"
 #include "output_directory.hpp"
 #include "parallel_work.hpp"
@@ -32,6 +33,7 @@ struct ExtractOptions {
   std::size_t jobs = 1;
   bool allow_overlap = false;
   bool force = false;
+  bool raw = false;
 };
 
 constexpr const char* kDetails =
@@ -43,7 +45,11 @@ constexpr const char* kDetails =
     "1.\n"
     "An archive whose chains claim the same bytes is refused, naming the overlaps, unless\n"
     "--allow-overlap is given; files whose entries name the same chain then share one read,\n"
-    "and each is still written.\n";
+    "and each is still written.\n"
+    "DIR/manifest.json, written last, holds the header fields and each extracted file's id,\n"
+    "flags, timestamp and version: create builds the archive again from DIR. With --raw the\n"
+    "files hold the bytes as stored, compressed payloads unexpanded, and create copies them\n"
+    "unchanged, so the new archive's entries and stored bytes equal the old one's.\n";
 
 struct Failure {
   std::uint32_t id;
@@ -52,6 +58,7 @@ struct Failure {
 };
 
 struct Outcome {
+  std::uint32_t id = 0;
   std::uint64_t bytes = 0;
   std::optional<Failure> failure;
 };
@@ -59,23 +66,23 @@ struct Outcome {
 // Reads the chain the files of `ids` share once and writes each of them from it: with
 // --allow-overlap, every file still gets its own output, but no chain is read twice.
 std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
-                                   std::span<const std::uint32_t> ids) {
+                                   std::span<const std::uint32_t> ids, bool raw) {
   std::vector<Outcome> outcomes;
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(ids.front());
+  const DatFileEntry& first = *archive.find(ids.front());
+  const Result<std::vector<std::uint8_t>> bytes =
+      raw ? archive.read_file_data(first.offset, first.size) : archive.get_file_checked(first.id);
   for (const std::uint32_t id : ids) {
     if (!bytes) {
-      outcomes.push_back({0, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
+      outcomes.push_back({id, 0, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
       continue;
     }
-    const std::string_view type = to_string(archive.file_type(id));
-    const std::string name = hex8(id) + ".bin";
+    const auto [type, name] = extracted_name(archive.dat_kind(), id);
     const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
     if (!written) {
-      outcomes.push_back(
-          {0, Failure{id, "write " + std::string(type) + "/" + name, written.error()}});
+      outcomes.push_back({id, 0, Failure{id, "write " + type + "/" + name, written.error()}});
       continue;
     }
-    outcomes.push_back({bytes->size(), std::nullopt});
+    outcomes.push_back({id, bytes->size(), std::nullopt});
   }
   return outcomes;
 }
@@ -114,16 +121,32 @@ int run(const ExtractOptions& options) {
       group_ids(ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); });
   std::vector<std::vector<Outcome>> outcomes(groups.size());
   for_each_in_parallel(groups.size(), options.jobs, "extracting", [&](std::size_t i) {
-    outcomes[i] = extract_group(*archive, *out, groups[i]);
+    outcomes[i] = extract_group(*archive, *out, groups[i], options.raw);
   });
 
   std::uint64_t bytes = 0;
   std::vector<Failure> failures;
+  // Only the files written: create from DIR then builds what is there.
+  Manifest manifest{archive->header(), options.raw, {}};
   for (std::vector<Outcome>& group : outcomes) {
     for (Outcome& outcome : group) {
       bytes += outcome.bytes;
-      if (outcome.failure) failures.push_back(std::move(*outcome.failure));
+      if (outcome.failure) {
+        failures.push_back(std::move(*outcome.failure));
+      } else {
+        manifest.files.push_back(*archive->find(outcome.id));
+      }
     }
+  }
+  std::sort(manifest.files.begin(), manifest.files.end(),
+            [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
+  const std::string manifest_text = manifest_json(manifest);
+  const std::expected<void, std::string> manifest_written = out->write_file(
+      "", kManifestName,
+      {reinterpret_cast<const std::uint8_t*>(manifest_text.data()), manifest_text.size()});
+
+  if (!manifest_written) {
+    report_error("write " + std::string(kManifestName), manifest_written.error());
   }
   // Reported in id order, so the report does not depend on the layout or the threads.
   std::sort(failures.begin(), failures.end(),
@@ -133,7 +156,7 @@ int run(const ExtractOptions& options) {
   write_out("extracted " + counted(written, "file") + " (" + counted(bytes, "byte") + ") to " +
             directory + (failures.empty() ? "" : ": " + counted(failures.size(), "failure")) +
             "\n");
-  return finish_output(failures.empty() ? kExitSuccess : kExitArchiveError);
+  return finish_output(failures.empty() && manifest_written ? kExitSuccess : kExitArchiveError);
 }
 
 }  // namespace
@@ -149,6 +172,8 @@ void add_extract_command(CommandSet& commands) {
   add_allow_overlap_option(app, options.allow_overlap);
   app.add_flag("-f,--force", options.force,
                "write into DIR even when it is not empty, replacing files of the same name");
+  app.add_flag("--raw", options.raw,
+               "write the bytes as stored, compressed payloads unexpanded, for create to copy");
 }
 
 }  // namespace kelvane_dat::cli
