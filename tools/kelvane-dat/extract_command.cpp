@@ -29,7 +29,7 @@ struct ExtractOptions {
   std::string archive;
   std::string directory;
   std::optional<DatFileType> type;
-  std::size_t jobs = 1;
+  std::size_t jobs = default_jobs();
   bool allow_overlap = false;
   bool force = false;
 };
