@@ -8,11 +8,23 @@
 
 namespace kelvane_dat {
 
-std::expected<FileDescriptor, IoError> FileDescriptor::open_read_only(
-    const std::filesystem::path& path) {
+std::expected<FileDescriptor, IoError> FileDescriptor::open(const std::filesystem::path& path,
+                                                            Access access) {
+  int flags = O_CLOEXEC;
+  switch (access) {
+    case Access::ReadOnly:
+      flags |= O_RDONLY;
+      break;
+    case Access::ReadWrite:
+      flags |= O_RDWR;
+      break;
+    case Access::CreateReadWrite:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+  }
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), flags, 0666);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return std::unexpected(IoError::from_errno(errno));
   return FileDescriptor(fd);

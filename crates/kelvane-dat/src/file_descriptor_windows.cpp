@@ -15,12 +15,14 @@ IoError last_error() { return IoError::from_errno(static_cast<int>(::GetLastErro
 
 }  // namespace
 
-std::expected<FileDescriptor, IoError> FileDescriptor::open_read_only(
-    const std::filesystem::path& path) {
+std::expected<FileDescriptor, IoError> FileDescriptor::open(const std::filesystem::path& path,
+                                                            Access access) {
+  const DWORD rights = access == Access::ReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+  const DWORD disposition = access == Access::CreateReadWrite ? CREATE_ALWAYS : OPEN_EXISTING;
   // Null security attributes: the handle is not inherited by child processes.
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle =
+      ::CreateFileW(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return std::unexpected(last_error());
   return FileDescriptor(handle);
 }

@@ -27,10 +27,19 @@ class FileDescriptor {
   using Native = int;
 #endif
 
-  /// POSIX: O_RDONLY | O_CLOEXEC. Windows: the path's wide form, not inherited by child processes,
-  /// shared for reading, writing and deleting so that the game can keep the archive open.
+  /// What open() asks for: reading an existing file, reading and writing one, or a new (or
+  /// emptied) file to read and write.
+  enum class Access { ReadOnly, ReadWrite, CreateReadWrite };
+
+  /// POSIX: O_CLOEXEC, and O_CREAT | O_TRUNC to create. Windows: the path's wide form, not
+  /// inherited by child processes, shared for reading, writing and deleting so that the game and
+  /// other readers can keep the archive open.
+  [[nodiscard]] static std::expected<FileDescriptor, IoError> open(
+      const std::filesystem::path& path, Access access);
   [[nodiscard]] static std::expected<FileDescriptor, IoError> open_read_only(
-      const std::filesystem::path& path);
+      const std::filesystem::path& path) {
+    return open(path, Access::ReadOnly);
+  }
 
   /// Takes ownership of `handle` (-1, or INVALID_HANDLE_VALUE, for none).
   explicit FileDescriptor(Native handle) noexcept : handle_(handle) {}

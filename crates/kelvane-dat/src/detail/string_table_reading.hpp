@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <expected>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/io_error.hpp"
@@ -36,5 +38,34 @@ std::unexpected<ReadError> read_failure(const std::expected<T, IoError>& result)
 
 // One text's packed length and then its little-endian code units, as a view of the reader's data.
 std::expected<std::span<const std::uint8_t>, ReadError> read_utf16_units(ByteCursor& reader);
+
+// An entry after its key and data id: its texts, each read by `read_text` into `texts`, then its
+// variables, then the packing flag, which it returns.
+template <class Texts, class ReadText>
+std::expected<std::uint8_t, ReadError> read_entry_body(ByteCursor& reader, Texts& texts,
+                                                       std::vector<std::uint32_t>& variables,
+                                                       ReadText read_text) {
+  const auto num_strings = reader.read_u32();
+  if (!num_strings) return read_failure(num_strings);
+  texts.reserve(bounded_reserve(*num_strings, reader, kMinTextSize));
+  for (std::uint32_t i = 0; i < *num_strings; ++i) {
+    auto text = read_text(reader);
+    if (!text) return std::unexpected(std::move(text.error()));
+    texts.push_back(std::move(*text));
+  }
+
+  const auto num_variables = reader.read_u32();
+  if (!num_variables) return read_failure(num_variables);
+  variables.reserve(bounded_reserve(*num_variables, reader, kVariableSize));
+  for (std::uint32_t i = 0; i < *num_variables; ++i) {
+    const auto variable = reader.read_u32();
+    if (!variable) return read_failure(variable);
+    variables.push_back(*variable);
+  }
+
+  const auto flag = reader.read_u8();
+  if (!flag) return read_failure(flag);
+  return *flag;
+}
 
 }  // namespace kelvane_dat::detail

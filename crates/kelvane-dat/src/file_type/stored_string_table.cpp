@@ -42,26 +42,8 @@ std::expected<StoredStringTableEntry, ReadError> read_entry(ByteCursor& reader) 
   if (!data_id) return read_failure(data_id);
   entry.data_id = *data_id;
 
-  const auto num_strings = reader.read_u32();
-  if (!num_strings) return read_failure(num_strings);
-  entry.texts.reserve(bounded_reserve(*num_strings, reader, detail::kMinTextSize));
-  for (std::uint32_t i = 0; i < *num_strings; ++i) {
-    auto text = read_text_units(reader);
-    if (!text) return std::unexpected(std::move(text.error()));
-    entry.texts.push_back(std::move(*text));
-  }
-
-  const auto num_variables = reader.read_u32();
-  if (!num_variables) return read_failure(num_variables);
-  entry.variables.reserve(bounded_reserve(*num_variables, reader, detail::kVariableSize));
-  for (std::uint32_t i = 0; i < *num_variables; ++i) {
-    const auto variable = reader.read_u32();
-    if (!variable) return read_failure(variable);
-    entry.variables.push_back(*variable);
-  }
-
-  const auto flag = reader.read_u8();
-  if (!flag) return read_failure(flag);
+  const auto flag = detail::read_entry_body(reader, entry.texts, entry.variables, read_text_units);
+  if (!flag) return std::unexpected(std::move(flag.error()));
   entry.flag = *flag;
   return entry;
 }

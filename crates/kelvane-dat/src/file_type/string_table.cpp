@@ -10,8 +10,6 @@ namespace kelvane_dat {
 
 using detail::bounded_reserve;
 using detail::kMinEntryWithKeySize;
-using detail::kMinTextSize;
-using detail::kVariableSize;
 using detail::read_failure;
 
 std::expected<std::string, ReadError> read_utf16_pstring(ByteCursor& reader) {
@@ -27,26 +25,9 @@ std::expected<StringTableString, ReadError> StringTableString::read_options(
   if (!data_id) return read_failure(data_id);
   entry.data_id = *data_id;
 
-  const auto num_strings = reader.read_u32();
-  if (!num_strings) return read_failure(num_strings);
-  entry.strings.reserve(bounded_reserve(*num_strings, reader, kMinTextSize));
-  for (std::uint32_t i = 0; i < *num_strings; ++i) {
-    auto text = read_utf16_pstring(reader);
-    if (!text) return std::unexpected(std::move(text.error()));
-    entry.strings.push_back(std::move(*text));
-  }
-
-  const auto num_variables = reader.read_u32();
-  if (!num_variables) return read_failure(num_variables);
-  entry.variables.reserve(bounded_reserve(*num_variables, reader, kVariableSize));
-  for (std::uint32_t i = 0; i < *num_variables; ++i) {
-    const auto variable = reader.read_u32();
-    if (!variable) return read_failure(variable);
-    entry.variables.push_back(*variable);
-  }
-
-  const auto flag = reader.read_u8();
-  if (!flag) return read_failure(flag);
+  const auto flag =
+      detail::read_entry_body(reader, entry.strings, entry.variables, read_utf16_pstring);
+  if (!flag) return std::unexpected(std::move(flag.error()));
   entry.is_var_name_table_worth_packing = *flag != 0;
   return entry;
 }

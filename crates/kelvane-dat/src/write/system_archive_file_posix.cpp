@@ -10,16 +10,6 @@ namespace kelvane_dat::detail {
 
 namespace {
 
-std::expected<FileDescriptor, IoError> open_read_write(const std::filesystem::path& path,
-                                                       int extra_flags) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | extra_flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return std::unexpected(IoError::from_errno(errno));
-  return FileDescriptor(fd);
-}
-
 std::expected<void, IoError> sync_fd(int fd) {
   while (::fsync(fd) != 0) {
     if (errno != EINTR) return std::unexpected(IoError::from_errno(errno));
@@ -30,7 +20,7 @@ std::expected<void, IoError> sync_fd(int fd) {
 }  // namespace
 
 Result<SystemArchiveFile> SystemArchiveFile::open_locked(const std::filesystem::path& path) {
-  auto file = open_read_write(path, 0);
+  auto file = FileDescriptor::open(path, FileDescriptor::Access::ReadWrite);
   if (!file) return std::unexpected(DatError::path_error(path, file.error()));
   while (::flock(file->get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK)
@@ -41,7 +31,7 @@ Result<SystemArchiveFile> SystemArchiveFile::open_locked(const std::filesystem::
 }
 
 Result<SystemArchiveFile> SystemArchiveFile::create(const std::filesystem::path& path) {
-  auto file = open_read_write(path, O_CREAT | O_TRUNC);
+  auto file = FileDescriptor::open(path, FileDescriptor::Access::CreateReadWrite);
   if (!file) return std::unexpected(DatError::path_error(path, file.error()));
   return SystemArchiveFile(std::move(*file));
 }

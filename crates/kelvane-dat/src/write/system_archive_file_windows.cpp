@@ -17,20 +17,10 @@ constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
 
 IoError last_error() { return IoError::from_errno(static_cast<int>(::GetLastError())); }
 
-std::expected<FileDescriptor, IoError> open_read_write(const std::filesystem::path& path,
-                                                       DWORD disposition) {
-  // Shared like the reader's handle, so that the game and readers can keep the archive open.
-  const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return std::unexpected(last_error());
-  return FileDescriptor(handle);
-}
-
 }  // namespace
 
 Result<SystemArchiveFile> SystemArchiveFile::open_locked(const std::filesystem::path& path) {
-  auto file = open_read_write(path, OPEN_EXISTING);
+  auto file = FileDescriptor::open(path, FileDescriptor::Access::ReadWrite);
   if (!file) return std::unexpected(DatError::path_error(path, file.error()));
   OVERLAPPED where{};
   where.OffsetHigh = kLockOffsetHigh;
@@ -46,7 +36,7 @@ Result<SystemArchiveFile> SystemArchiveFile::open_locked(const std::filesystem::
 }
 
 Result<SystemArchiveFile> SystemArchiveFile::create(const std::filesystem::path& path) {
-  auto file = open_read_write(path, CREATE_ALWAYS);
+  auto file = FileDescriptor::open(path, FileDescriptor::Access::CreateReadWrite);
   if (!file) return std::unexpected(DatError::path_error(path, file.error()));
   return SystemArchiveFile(std::move(*file));
 }

@@ -3,76 +3,35 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <random>
 #include <vector>
 
 #include "detail/transaction_access.hpp"
 #include "kelvane_dat/dat_database.hpp"
-#include "kelvane_dat/layout_check.hpp"
 #include "support/archive_builder.hpp"
-#include "support/contract_check.hpp"
+#include "support/archive_contents.hpp"
 #include "support/crash_file.hpp"
 #include "support/temp_file.hpp"
 
 namespace kelvane_dat {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using Contents = std::map<std::uint32_t, Bytes>;
+using test_support::archive_image;
+using test_support::Bytes;
+using test_support::checked_contents;
+using test_support::Contents;
 using test_support::CrashFile;
+using test_support::letter_content;
+using test_support::read_file_bytes;
 using test_support::TempFile;
-
-Bytes content(std::size_t size, std::uint64_t seed) {
-  std::mt19937_64 random(seed);
-  Bytes out(size);
-  for (auto& byte : out) byte = static_cast<std::uint8_t>('a' + random() % 5);
-  return out;
-}
-
-Bytes read_all(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// A fresh archive holding `files`, as its bytes.
-Bytes create_archive(const Contents& files, std::uint32_t block_size) {
-  const TempFile scratch(Bytes{}, "kelvane_txn");
-  DatHeader header;
-  header.magic = DatHeader::kMagic;
-  header.block_size = block_size;
-  auto writer = ArchiveWriter::create(scratch.path(), header).value();
-  for (const auto& [id, data] : files) EXPECT_TRUE(writer.add(id, data, {id % 2 == 0}).has_value());
-  EXPECT_TRUE(writer.finish().has_value());
-  return read_all(scratch.path());
-}
-
-// Every file of the archive, or the reason it cannot be read; and the contract and the layout
-// check must hold.
-std::optional<Contents> contents_of(const std::filesystem::path& path, bool contract = true) {
-  const auto archive = DatDatabase::open(path);
-  if (!archive) {
-    ADD_FAILURE() << archive.error();
-    return std::nullopt;
-  }
-  const auto layout = check_layout(*archive);
-  EXPECT_TRUE(layout.has_value() && layout->overlaps.empty());
-  if (contract) {
-    EXPECT_EQ(test_support::contract_violation(*archive, std::filesystem::file_size(path)),
-              std::nullopt);
-  }
-  Contents out;
-  for (const std::uint32_t id : archive->ids()) out[id] = archive->get_file(id).value();
-  return out;
-}
 
 // The model and the archive take the same random puts and removes, over several commits, so
 // that splits, borrows and merges at every level happen.
 TEST(ArchiveTransaction, RandomChangesMatchAModelAcrossCommits) {
   Contents model;
-  for (std::uint32_t id = 0; id < 400; ++id) model[id * 3] = content(id % 700, id);
-  const TempFile file(create_archive(model, 256), "kelvane_txn");
+  for (std::uint32_t id = 0; id < 400; ++id) model[id * 3] = letter_content(id % 700, id);
+  const TempFile file(archive_image(model, 256), "kelvane_txn");
   std::mt19937_64 random(7);
   for (int round = 0; round < 6; ++round) {
     auto txn = ArchiveTransaction::open(file.path()).value();
@@ -83,29 +42,30 @@ TEST(ArchiveTransaction, RandomChangesMatchAModelAcrossCommits) {
         const bool present = model.erase(id) > 0;
         EXPECT_EQ(txn.remove(id).has_value(), present);
       } else {
-        model[id] = content(random() % 2000, random());
+        model[id] = letter_content(random() % 2000, random());
         ASSERT_TRUE(txn.put(id, model[id], {random() % 2 == 0}).has_value());
       }
     }
     ASSERT_TRUE(txn.commit().has_value());
     EXPECT_FALSE(txn.put(1, Bytes{1}).has_value());
-    EXPECT_EQ(contents_of(file.path()), model) << "round " << round;
+    EXPECT_EQ(checked_contents(file.path()), model) << "round " << round;
   }
 }
 
 TEST(ArchiveTransaction, DroppedTransactionChangesNothing) {
-  const TempFile file(create_archive({{1, content(900, 1)}, {2, content(10, 2)}}, 1024));
-  const Bytes before = read_all(file.path());
+  const TempFile file(
+      archive_image({{1, letter_content(900, 1)}, {2, letter_content(10, 2)}}, 1024));
+  const Bytes before = read_file_bytes(file.path());
   {
     auto txn = ArchiveTransaction::open(file.path()).value();
-    ASSERT_TRUE(txn.put(3, content(5000, 3)).has_value());
+    ASSERT_TRUE(txn.put(3, letter_content(5000, 3)).has_value());
     ASSERT_TRUE(txn.remove(1).has_value());
   }
-  EXPECT_EQ(read_all(file.path()), before);
+  EXPECT_EQ(read_file_bytes(file.path()), before);
 }
 
 TEST(ArchiveTransaction, SecondWriterIsRefusedAtOnce) {
-  const TempFile file(create_archive({{1, content(9, 1)}}, 1024));
+  const TempFile file(archive_image({{1, letter_content(9, 1)}}, 1024));
   auto first = ArchiveTransaction::open(file.path()).value();
   const auto second = ArchiveTransaction::open(file.path());
   ASSERT_FALSE(second.has_value());
@@ -113,21 +73,21 @@ TEST(ArchiveTransaction, SecondWriterIsRefusedAtOnce) {
 }
 
 TEST(ArchiveTransaction, ReaderOpenedBeforeCommitKeepsTheOldVersion) {
-  const Bytes old_bytes = content(3000, 1);
-  const TempFile file(create_archive({{1, old_bytes}, {2, content(10, 2)}}, 256));
+  const Bytes old_bytes = letter_content(3000, 1);
+  const TempFile file(archive_image({{1, old_bytes}, {2, letter_content(10, 2)}}, 256));
   const auto before = DatDatabase::open(file.path()).value();
   auto txn = ArchiveTransaction::open(file.path()).value();
-  ASSERT_TRUE(txn.put(1, content(4000, 9)).has_value());
-  ASSERT_TRUE(txn.put(3, content(10, 3)).has_value());
+  ASSERT_TRUE(txn.put(1, letter_content(4000, 9)).has_value());
+  ASSERT_TRUE(txn.put(3, letter_content(10, 3)).has_value());
   ASSERT_TRUE(txn.commit().has_value());
   EXPECT_EQ(before.get_file(1).value(), old_bytes);
   EXPECT_EQ(before.find(3), nullptr);
-  EXPECT_EQ(DatDatabase::open(file.path()).value().get_file(1).value(), content(4000, 9));
+  EXPECT_EQ(DatDatabase::open(file.path()).value().get_file(1).value(), letter_content(4000, 9));
 }
 
 TEST(ArchiveTransaction, RefusesOverlappingChainsWithTheLayoutMessage) {
   test_support::ArchiveBuilder builder(256);
-  const DatFileEntry first = builder.store_file(1, content(600, 1));
+  const DatFileEntry first = builder.store_file(1, letter_content(600, 1));
   DatFileEntry second = first;
   second.id = 2;
   const std::vector<DatFileEntry> entries = {first, second};
@@ -144,9 +104,9 @@ TEST(ArchiveTransaction, RefusesOverlappingChainsWithTheLayoutMessage) {
 // (a root of two entries over a leaf of one). The commit rebuilds both and the contract holds.
 TEST(ArchiveTransaction, RebuildsABrokenFreeListAndAForeignDirectory) {
   test_support::ArchiveBuilder builder(256);
-  const DatFileEntry a = builder.store_file(10, content(300, 1));
-  const DatFileEntry b = builder.store_file(20, content(300, 2));
-  const DatFileEntry c = builder.store_file(5, content(300, 3));
+  const DatFileEntry a = builder.store_file(10, letter_content(300, 1));
+  const DatFileEntry b = builder.store_file(20, letter_content(300, 2));
+  const DatFileEntry c = builder.store_file(5, letter_content(300, 3));
   builder.new_blocks(4);  // unclaimed
   test_support::DirectoryNode leaf{{}, {c}, std::nullopt};
   const std::uint32_t leaf_offset = builder.store_node(leaf);
@@ -161,11 +121,13 @@ TEST(ArchiveTransaction, RebuildsABrokenFreeListAndAForeignDirectory) {
   auto txn = ArchiveTransaction::open(file.path()).value();
   EXPECT_TRUE(txn.rebuilds_free_list());
   EXPECT_TRUE(txn.rebuilds_directory());
-  ASSERT_TRUE(txn.put(7, content(500, 7)).has_value());
+  ASSERT_TRUE(txn.put(7, letter_content(500, 7)).has_value());
   ASSERT_TRUE(txn.commit().has_value());
-  const Contents expected = {
-      {5, content(300, 3)}, {7, content(500, 7)}, {10, content(300, 1)}, {20, content(300, 2)}};
-  EXPECT_EQ(contents_of(file.path()), expected);
+  const Contents expected = {{5, letter_content(300, 3)},
+                             {7, letter_content(500, 7)},
+                             {10, letter_content(300, 1)},
+                             {20, letter_content(300, 2)}};
+  EXPECT_EQ(checked_contents(file.path()), expected);
 }
 
 // One put into an archive of a million files writes its own blocks, one root-to-leaf path of
@@ -180,9 +142,9 @@ TEST(ArchiveTransaction, OnePutIntoAMillionFilesWritesOnlyItsPath) {
   for (std::uint32_t id = 0; id < 1'000'000; ++id) ASSERT_TRUE(writer.add(id * 2, {}).has_value());
   ASSERT_TRUE(writer.finish().has_value());
 
-  auto disk = CrashFile::make_disk(read_all(file.path()));
+  auto disk = CrashFile::make_disk(read_file_bytes(file.path()));
   auto txn = open_transaction_on(file.path(), std::make_unique<CrashFile>(disk)).value();
-  const Bytes data = content(3000, 1);
+  const Bytes data = letter_content(3000, 1);
   ASSERT_TRUE(txn.put(777'777, data).has_value());
   ASSERT_TRUE(txn.commit().has_value());
   const std::uint64_t file_blocks = 3 * 1024;

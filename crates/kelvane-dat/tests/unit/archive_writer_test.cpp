@@ -4,12 +4,12 @@
 
 #include <filesystem>
 #include <map>
-#include <random>
 #include <vector>
 
 #include "detail/dat_database_internals.hpp"
 #include "kelvane_dat/dat_database.hpp"
 #include "kelvane_dat/layout_check.hpp"
+#include "support/archive_contents.hpp"
 #include "support/contract_check.hpp"
 #include "support/temp_file.hpp"
 
@@ -48,13 +48,6 @@ DatHeader sample_header(std::uint32_t block_size) {
   return header;
 }
 
-Bytes content(std::size_t size, std::uint64_t seed) {
-  std::mt19937_64 random(seed);
-  Bytes out(size);
-  for (auto& byte : out) byte = static_cast<std::uint8_t>('a' + random() % 6);
-  return out;
-}
-
 struct BuildCase {
   const char* name;
   std::uint32_t block_size;
@@ -78,7 +71,7 @@ TEST_P(ArchiveWriterBuild, ReaderGetsEveryFileBackAndTheContractHolds) {
     const auto id = static_cast<std::uint32_t>((i * 7919) % 100003 + 0x06000000);
     const FileOptions options{i % 3 == 0, static_cast<std::uint32_t>(i),
                               static_cast<std::uint32_t>(i % 5)};
-    Bytes data = content(sizes[i % std::size(sizes)], i);
+    Bytes data = test_support::letter_content(sizes[i % std::size(sizes)], i);
     ASSERT_TRUE(writer->add(id, data, options).has_value());
     expected[id] = {std::move(data), options};
   }
@@ -148,8 +141,8 @@ TEST(ArchiveWriter, CompactKeepsStoredBytesAndDropsUnclaimedSpace) {
   const TempPath first;
   const TempPath second;
   auto writer = ArchiveWriter::create(first.path(), sample_header(256)).value();
-  ASSERT_TRUE(writer.add(1, content(4000, 1), {true, 10, 2}).has_value());
-  ASSERT_TRUE(writer.add(2, content(700, 2)).has_value());
+  ASSERT_TRUE(writer.add(1, test_support::letter_content(4000, 1), {true, 10, 2}).has_value());
+  ASSERT_TRUE(writer.add(2, test_support::letter_content(700, 2)).has_value());
   ASSERT_TRUE(writer.finish().has_value());
   // Grow the source with bytes nothing claims.
   std::filesystem::resize_file(first.path(), std::filesystem::file_size(first.path()) + 4096);
