@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <span>
@@ -43,7 +45,22 @@ constexpr const char* kDetails =
     "1.\n"
     "An archive whose chains claim the same bytes is refused, naming the overlaps, unless\n"
     "--allow-overlap is given; files whose entries name the same chain then share one read,\n"
-    "and each is still written.\n";
+    "and each is still written.\n"
+    "Ctrl-C removes the file being written. Until a run completes, DIR holds a file named\n"
+    ".kelvane-dat-extract naming the archive; running the same extraction again then needs\n"
+    "no --force and writes only the files that are missing.\n";
+
+// Marks DIR while an extraction into it is unfinished, holding the archive's path, so that a rerun
+// of the same extraction knows the files already there are its own.
+constexpr std::string_view kUnfinishedMarker = ".kelvane-dat-extract";
+
+std::string marker_text(const std::string& archive) { return archive + "\n"; }
+
+bool resumes_unfinished(const std::filesystem::path& directory, const std::string& archive) {
+  std::ifstream in(directory / kUnfinishedMarker, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return in.is_open() && text == marker_text(archive);
+}
 
 struct Failure {
   std::uint32_t id;
@@ -53,18 +70,26 @@ struct Failure {
 
 struct Outcome {
   std::uint64_t bytes = 0;
+  // Left alone, complete from an earlier run.
+  bool kept = false;
   std::optional<Failure> failure;
 };
 
 // Reads the chain the files of `ids` share once and writes each of them from it: with
 // --allow-overlap, every file still gets its own output, but no chain is read twice.
 std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
-                                   std::span<const std::uint32_t> ids) {
+                                   std::span<const std::uint32_t> ids, bool resuming) {
   std::vector<Outcome> outcomes;
+  const auto complete = [&](std::uint32_t id) {
+    return out.has_file(to_string(archive.file_type(id)), hex8(id) + ".bin");
+  };
+  if (resuming && std::all_of(ids.begin(), ids.end(), complete)) {
+    return std::vector<Outcome>(ids.size(), Outcome{.bytes = 0, .kept = true, .failure = {}});
+  }
   const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(ids.front());
   for (const std::uint32_t id : ids) {
     if (!bytes) {
-      outcomes.push_back({0, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
+      outcomes.push_back({0, false, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
       continue;
     }
     const std::string_view type = to_string(archive.file_type(id));
@@ -72,10 +97,10 @@ std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirec
     const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
     if (!written) {
       outcomes.push_back(
-          {0, Failure{id, "write " + std::string(type) + "/" + name, written.error()}});
+          {0, false, Failure{id, "write " + std::string(type) + "/" + name, written.error()}});
       continue;
     }
-    outcomes.push_back({bytes->size(), std::nullopt});
+    outcomes.push_back({bytes->size(), false, std::nullopt});
   }
   return outcomes;
 }
@@ -83,7 +108,8 @@ std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirec
 int run(const ExtractOptions& options) {
   const std::string& directory = options.directory;
   const std::filesystem::path directory_path = kelvane_platform::path_from_utf8(directory);
-  if (!options.force && is_directory_with_entries(directory_path)) {
+  const bool resuming = !options.force && resumes_unfinished(directory_path, options.archive);
+  if (!options.force && !resuming && is_directory_with_entries(directory_path)) {
     report_error("extract to " + directory,
                  "the directory is not empty; use --force to write into it anyway");
     return kExitUsage;
@@ -97,6 +123,12 @@ int run(const ExtractOptions& options) {
   if (!out) {
     report_error("create " + directory, out.error());
     return kExitArchiveError;
+  }
+
+  const std::filesystem::path marker = directory_path / kUnfinishedMarker;
+  {
+    std::ofstream marking(marker, std::ios::binary | std::ios::trunc);
+    marking << marker_text(options.archive);
   }
 
   const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(options.type);
@@ -114,14 +146,16 @@ int run(const ExtractOptions& options) {
       group_ids(ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); });
   std::vector<std::vector<Outcome>> outcomes(groups.size());
   for_each_in_parallel(groups.size(), options.jobs, "extracting", [&](std::size_t i) {
-    outcomes[i] = extract_group(*archive, *out, groups[i]);
+    outcomes[i] = extract_group(*archive, *out, groups[i], resuming);
   });
 
   std::uint64_t bytes = 0;
+  std::size_t kept = 0;
   std::vector<Failure> failures;
   for (std::vector<Outcome>& group : outcomes) {
     for (Outcome& outcome : group) {
       bytes += outcome.bytes;
+      kept += outcome.kept ? 1 : 0;
       if (outcome.failure) failures.push_back(std::move(*outcome.failure));
     }
   }
@@ -129,10 +163,13 @@ int run(const ExtractOptions& options) {
   std::sort(failures.begin(), failures.end(),
             [](const Failure& a, const Failure& b) { return a.id < b.id; });
   for (const Failure& failure : failures) report_error(failure.what, failure.text);
-  const std::size_t written = ids.size() - failures.size();
+  // The run completed: a failure here would only repeat on a rerun.
+  std::error_code ignored;
+  std::filesystem::remove(marker, ignored);
+  const std::size_t written = ids.size() - failures.size() - kept;
   write_out("extracted " + counted(written, "file") + " (" + counted(bytes, "byte") + ") to " +
-            directory + (failures.empty() ? "" : ": " + counted(failures.size(), "failure")) +
-            "\n");
+            directory + (kept == 0 ? "" : ", " + counted(kept, "file") + " already there") +
+            (failures.empty() ? "" : ": " + counted(failures.size(), "failure")) + "\n");
   return finish_output(failures.empty() ? kExitSuccess : kExitArchiveError);
 }
 
