@@ -45,9 +45,8 @@ std::string joined(const std::vector<std::string>& words, std::string_view separ
   return text;
 }
 
-// The case patterns "PATH|WORD" that, seen while walking the typed words, enter a subcommand or
-// announce that the next word is an option's value. Shared by bash and zsh, whose case statements
-// read alike.
+// The patterns "PATH|WORD", unquoted, that, seen while walking the typed words, enter a
+// subcommand or announce that the next word is an option's value.
 struct WalkPatterns {
   std::vector<std::string> enter;
   std::vector<std::string> skip_value;
@@ -57,16 +56,24 @@ WalkPatterns walk_patterns(const CommandOutline& root) {
   WalkPatterns patterns;
   for (const CommandOutline* command : flatten(root)) {
     for (const CommandOutline& subcommand : command->subcommands) {
-      patterns.enter.push_back(sh_quoted(command->path + "|" + subcommand.name()));
+      patterns.enter.push_back(command->path + "|" + subcommand.name());
     }
     for (const OptionOutline& option : command->options) {
       if (option.value_name.empty()) continue;
       for (const std::string& spelling : option_spellings(option)) {
-        patterns.skip_value.push_back(sh_quoted(command->path + "|" + spelling));
+        patterns.skip_value.push_back(command->path + "|" + spelling);
       }
     }
   }
   return patterns;
+}
+
+// Each pattern quoted by `quote`, joined by `separator`.
+std::string quoted_patterns(const std::vector<std::string>& patterns,
+                            std::string (*quote)(std::string_view), std::string_view separator) {
+  std::vector<std::string> quoted;
+  for (const std::string& pattern : patterns) quoted.push_back(quote(pattern));
+  return joined(quoted, separator);
 }
 
 // The loop over the words before the cursor that leaves the command typed so far in `cmd` and
@@ -81,10 +88,11 @@ std::string sh_walk(const CommandOutline& root, std::string_view first_index,
   text += "    if [[ -n $skip ]]; then skip=; continue; fi\n";
   text += "    case \"$cmd|$word\" in\n";
   if (!patterns.enter.empty()) {
-    text += "      " + joined(patterns.enter, " | ") + ") cmd=\"$cmd $word\" ;;\n";
+    text +=
+        "      " + quoted_patterns(patterns.enter, &sh_quoted, " | ") + ") cmd=\"$cmd $word\" ;;\n";
   }
   if (!patterns.skip_value.empty()) {
-    text += "      " + joined(patterns.skip_value, " | ") + ") skip=1 ;;\n";
+    text += "      " + quoted_patterns(patterns.skip_value, &sh_quoted, " | ") + ") skip=1 ;;\n";
   }
   text += "    esac\n  done\n";
   return text;
@@ -238,30 +246,14 @@ std::string fish_completion(const CommandOutline& root) {
                      "            continue\n"
                      "        end\n"
                      "        switch \"$cmd|$word\"\n";
-  const auto fish_patterns = [](const std::vector<std::string>& patterns) {
-    std::string line;
-    for (const std::string& pattern : patterns) line += " " + fish_quoted(pattern);
-    return line;
-  };
-  std::vector<std::string> enter;
-  std::vector<std::string> skip_value;
-  for (const CommandOutline* command : flatten(root)) {
-    for (const CommandOutline& subcommand : command->subcommands) {
-      enter.push_back(command->path + "|" + subcommand.name());
-    }
-    for (const OptionOutline& option : command->options) {
-      if (option.value_name.empty()) continue;
-      for (const std::string& spelling : option_spellings(option)) {
-        skip_value.push_back(command->path + "|" + spelling);
-      }
-    }
+  const WalkPatterns patterns = walk_patterns(root);
+  if (!patterns.enter.empty()) {
+    text += "            case " + quoted_patterns(patterns.enter, &fish_quoted, " ") +
+            "\n                set cmd \"$cmd $word\"\n";
   }
-  if (!enter.empty()) {
-    text +=
-        "            case" + fish_patterns(enter) + "\n                set cmd \"$cmd $word\"\n";
-  }
-  if (!skip_value.empty()) {
-    text += "            case" + fish_patterns(skip_value) + "\n                set skip 1\n";
+  if (!patterns.skip_value.empty()) {
+    text += "            case " + quoted_patterns(patterns.skip_value, &fish_quoted, " ") +
+            "\n                set skip 1\n";
   }
   text +=
       "        end\n"
