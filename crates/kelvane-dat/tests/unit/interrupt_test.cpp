@@ -14,8 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void touch(const fs::path& path) { std::ofstream(path) << "partial"; }
-
 TEST(RemovedOnInterrupt, InterruptRemovesTheRegisteredFilesOnly) {
 #if GTEST_OS_WINDOWS
   // Windows interrupts through console control events, which a test cannot send itself alone.
@@ -26,6 +24,7 @@ TEST(RemovedOnInterrupt, InterruptRemovesTheRegisteredFilesOnly) {
   const fs::path registered = dir / "registered";
   const fs::path released = dir / "released";
   const fs::path unregistered = dir / "unregistered";
+  const auto touch = [](const fs::path& path) { std::ofstream(path) << "partial"; };
   for (const int signal_number : {SIGINT, SIGTERM}) {
     SCOPED_TRACE(signal_number);
     EXPECT_EXIT(
