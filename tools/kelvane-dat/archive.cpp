@@ -84,6 +84,8 @@ std::string error_text(const DatError& error) {
   }
   // What was found damaged says it all; the library's "Corruption detected" heading adds nothing.
   if (const auto* corruption = error.get_if<DatError::Corruption>()) return corruption->text;
+  // Likewise "Other error": the text ("archive is locked by another writer") is the whole story.
+  if (const auto* other = error.get_if<DatError::Other>()) return other->text;
   return error.to_string();
 }
 

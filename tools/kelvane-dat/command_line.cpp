@@ -104,6 +104,24 @@ CLI::Option* add_file_id_argument(CLI::App& app, std::optional<std::uint32_t>& i
   return add_id_argument(app, id, std::move(help));
 }
 
+CLI::Option* add_file_ids_argument(CLI::App& app, std::vector<std::uint32_t>& ids,
+                                   std::string help) {
+  return app
+      .add_option_function<std::vector<std::string>>(
+          "ID",
+          [&ids](const std::vector<std::string>& texts) {
+            ids.clear();
+            for (const std::string& text : texts) {
+              const std::expected<std::uint32_t, std::string> parsed = parse_file_id(text);
+              if (!parsed) throw CLI::ValidationError(parsed.error());
+              ids.push_back(*parsed);
+            }
+          },
+          std::move(help))
+      ->required()
+      ->type_name("ID");
+}
+
 std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text) {
   const std::string problem = "invalid file id " + single_quoted(text) +
                               " (expected hexadecimal like 0x2300000A, or a decimal number)";

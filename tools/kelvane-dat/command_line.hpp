@@ -92,6 +92,10 @@ CLI::Option* add_file_id_argument(CLI::App& app, std::uint32_t& id, std::string 
 CLI::Option* add_file_id_argument(CLI::App& app, std::optional<std::uint32_t>& id,
                                   std::string help);
 
+// One or more file id positionals, each parsed by parse_file_id, in the order given.
+CLI::Option* add_file_ids_argument(CLI::App& app, std::vector<std::uint32_t>& ids,
+                                   std::string help);
+
 // A file id as users type it: "0x" or "0X" and one to eight hexadecimal digits, or a decimal
 // number below 2^32. The error text says what was wrong.
 std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text);

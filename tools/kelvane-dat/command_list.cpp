@@ -14,6 +14,10 @@ CommandSet all_commands() {
   add_extract_command(commands);
   add_diff_command(commands);
   add_grep_command(commands);
+  add_create_command(commands);
+  add_put_command(commands);
+  add_rm_command(commands);
+  add_compact_command(commands);
   return commands;
 }
 

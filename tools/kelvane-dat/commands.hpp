@@ -17,6 +17,10 @@ void add_verify_command(CommandSet& commands);
 void add_extract_command(CommandSet& commands);
 void add_diff_command(CommandSet& commands);
 void add_grep_command(CommandSet& commands);
+void add_create_command(CommandSet& commands);
+void add_put_command(CommandSet& commands);
+void add_rm_command(CommandSet& commands);
+void add_compact_command(CommandSet& commands);
 
 // Every subcommand, freshly defined, in the order the overview lists them (command_list.cpp).
 CommandSet all_commands();

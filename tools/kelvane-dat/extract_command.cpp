@@ -1,5 +1,6 @@
-// kelvane-dat extract ARCHIVE DIR [--type NAME] [--jobs N] [--force]: every file, expanded, to
-// DIR/<TypeName>/<XXXXXXXX>.bin.
+// kelvane-dat extract ARCHIVE DIR [--type NAME] [--jobs N] [--force] [--raw]: every file, expanded
+// (or as stored, with --raw), to DIR/<TypeName>/<XXXXXXXX>.bin, and DIR/manifest.json, from which
+// create builds the archive again.
 
 #include "commands.hpp"
 
@@ -15,8 +16,8 @@
 #include <vector>
 
 #include "archive.hpp"
+#include "archive_manifest.hpp"
 #include "chain_groups.hpp"
-#include "detail/debug_format.hpp"
 #include "kelvane_platform/command_line.hpp"
 #include "output_directory.hpp"
 #include "parallel_work.hpp"
@@ -34,6 +35,7 @@ struct ExtractOptions {
   std::size_t jobs = default_jobs();
   bool allow_overlap = false;
   bool force = false;
+  bool raw = false;
 };
 
 constexpr const char* kDetails =
@@ -46,20 +48,27 @@ constexpr const char* kDetails =
     "An archive whose chains claim the same bytes is refused, naming the overlaps, unless\n"
     "--allow-overlap is given; files whose entries name the same chain then share one read,\n"
     "and each is still written.\n"
+    "DIR/manifest.json, written last, holds the header fields and each extracted file's id,\n"
+    "flags, timestamp and version: create builds the archive again from DIR. With --raw the\n"
+    "files hold the bytes as stored, compressed payloads unexpanded, and create copies them\n"
+    "unchanged, so the new archive's entries and stored bytes equal the old one's.\n"
     "Ctrl-C removes the file being written. Until a run completes, DIR holds a file named\n"
     ".kelvane-dat-extract naming the archive; running the same extraction again then needs\n"
     "no --force and writes only the files that are missing.\n";
 
-// Marks DIR while an extraction into it is unfinished, holding the archive's path, so that a rerun
-// of the same extraction knows the files already there are its own.
+// Marks DIR while an extraction into it is unfinished, holding the archive's path and the mode,
+// so that a rerun of the same extraction knows the files already there are its own.
 constexpr std::string_view kUnfinishedMarker = ".kelvane-dat-extract";
 
-std::string marker_text(const std::string& archive) { return archive + "\n"; }
+std::string marker_text(const std::string& archive, bool raw) {
+  return archive + "\n" + (raw ? "raw\n" : "");
+}
 
-bool resumes_unfinished(const std::filesystem::path& directory, const std::string& archive) {
+bool resumes_unfinished(const std::filesystem::path& directory, const std::string& archive,
+                        bool raw) {
   std::ifstream in(directory / kUnfinishedMarker, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return in.is_open() && text == marker_text(archive);
+  return in.is_open() && text == marker_text(archive, raw);
 }
 
 struct Failure {
@@ -69,6 +78,7 @@ struct Failure {
 };
 
 struct Outcome {
+  std::uint32_t id = 0;
   std::uint64_t bytes = 0;
   // Left alone, complete from an earlier run.
   bool kept = false;
@@ -78,29 +88,33 @@ struct Outcome {
 // Reads the chain the files of `ids` share once and writes each of them from it: with
 // --allow-overlap, every file still gets its own output, but no chain is read twice.
 std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
-                                   std::span<const std::uint32_t> ids, bool resuming) {
+                                   std::span<const std::uint32_t> ids, bool raw, bool resuming) {
   std::vector<Outcome> outcomes;
   const auto complete = [&](std::uint32_t id) {
-    return out.has_file(to_string(archive.file_type(id)), hex8(id) + ".bin");
+    const auto [type, name] = extracted_name(archive.dat_kind(), id);
+    return out.has_file(type, name);
   };
   if (resuming && std::all_of(ids.begin(), ids.end(), complete)) {
-    return std::vector<Outcome>(ids.size(), Outcome{.bytes = 0, .kept = true, .failure = {}});
+    for (const std::uint32_t id : ids) outcomes.push_back({id, 0, true, std::nullopt});
+    return outcomes;
   }
-  const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(ids.front());
+  const DatFileEntry& first = *archive.find(ids.front());
+  const Result<std::vector<std::uint8_t>> bytes =
+      raw ? archive.read_file_data(first.offset, first.size) : archive.get_file_checked(first.id);
   for (const std::uint32_t id : ids) {
     if (!bytes) {
-      outcomes.push_back({0, false, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
+      outcomes.push_back(
+          {id, 0, false, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
       continue;
     }
-    const std::string_view type = to_string(archive.file_type(id));
-    const std::string name = hex8(id) + ".bin";
+    const auto [type, name] = extracted_name(archive.dat_kind(), id);
     const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
     if (!written) {
       outcomes.push_back(
-          {0, false, Failure{id, "write " + std::string(type) + "/" + name, written.error()}});
+          {id, 0, false, Failure{id, "write " + type + "/" + name, written.error()}});
       continue;
     }
-    outcomes.push_back({bytes->size(), false, std::nullopt});
+    outcomes.push_back({id, bytes->size(), false, std::nullopt});
   }
   return outcomes;
 }
@@ -108,7 +122,8 @@ std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirec
 int run(const ExtractOptions& options) {
   const std::string& directory = options.directory;
   const std::filesystem::path directory_path = kelvane_platform::path_from_utf8(directory);
-  const bool resuming = !options.force && resumes_unfinished(directory_path, options.archive);
+  const bool resuming =
+      !options.force && resumes_unfinished(directory_path, options.archive, options.raw);
   if (!options.force && !resuming && is_directory_with_entries(directory_path)) {
     report_error("extract to " + directory,
                  "the directory is not empty; use --force to write into it anyway");
@@ -128,7 +143,7 @@ int run(const ExtractOptions& options) {
   const std::filesystem::path marker = directory_path / kUnfinishedMarker;
   {
     std::ofstream marking(marker, std::ios::binary | std::ios::trunc);
-    marking << marker_text(options.archive);
+    marking << marker_text(options.archive, options.raw);
   }
 
   const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(options.type);
@@ -146,18 +161,34 @@ int run(const ExtractOptions& options) {
       group_ids(ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); });
   std::vector<std::vector<Outcome>> outcomes(groups.size());
   for_each_in_parallel(groups.size(), options.jobs, "extracting", [&](std::size_t i) {
-    outcomes[i] = extract_group(*archive, *out, groups[i], resuming);
+    outcomes[i] = extract_group(*archive, *out, groups[i], options.raw, resuming);
   });
 
   std::uint64_t bytes = 0;
   std::size_t kept = 0;
   std::vector<Failure> failures;
+  // Only the files written: create from DIR then builds what is there.
+  Manifest manifest{archive->header(), options.raw, {}};
   for (std::vector<Outcome>& group : outcomes) {
     for (Outcome& outcome : group) {
       bytes += outcome.bytes;
       kept += outcome.kept ? 1 : 0;
-      if (outcome.failure) failures.push_back(std::move(*outcome.failure));
+      if (outcome.failure) {
+        failures.push_back(std::move(*outcome.failure));
+      } else {
+        manifest.files.push_back(*archive->find(outcome.id));
+      }
     }
+  }
+  std::sort(manifest.files.begin(), manifest.files.end(),
+            [](const DatFileEntry& a, const DatFileEntry& b) { return a.id < b.id; });
+  const std::string manifest_text = manifest_json(manifest);
+  const std::expected<void, std::string> manifest_written = out->write_file(
+      "", kManifestName,
+      {reinterpret_cast<const std::uint8_t*>(manifest_text.data()), manifest_text.size()});
+
+  if (!manifest_written) {
+    report_error("write " + std::string(kManifestName), manifest_written.error());
   }
   // Reported in id order, so the report does not depend on the layout or the threads.
   std::sort(failures.begin(), failures.end(),
@@ -170,7 +201,7 @@ int run(const ExtractOptions& options) {
   write_out("extracted " + counted(written, "file") + " (" + counted(bytes, "byte") + ") to " +
             directory + (kept == 0 ? "" : ", " + counted(kept, "file") + " already there") +
             (failures.empty() ? "" : ": " + counted(failures.size(), "failure")) + "\n");
-  return finish_output(failures.empty() ? kExitSuccess : kExitArchiveError);
+  return finish_output(failures.empty() && manifest_written ? kExitSuccess : kExitArchiveError);
 }
 
 }  // namespace
@@ -186,6 +217,8 @@ void add_extract_command(CommandSet& commands) {
   add_allow_overlap_option(app, options.allow_overlap);
   app.add_flag("-f,--force", options.force,
                "write into DIR even when it is not empty, replacing files of the same name");
+  app.add_flag("--raw", options.raw,
+               "write the bytes as stored, compressed payloads unexpanded, for create to copy");
 }
 
 }  // namespace kelvane_dat::cli

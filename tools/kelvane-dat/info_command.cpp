@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive.hpp"
+#include "archive_manifest.hpp"
 #include "kelvane_dat/layout_check.hpp"
 #include "report.hpp"
 #include "text_format.hpp"
@@ -92,13 +93,6 @@ std::string types_text(const std::vector<std::pair<DatFileType, TypeTotals>>& ty
 std::string info_json(const std::string& path, const DatDatabase& archive,
                       const ArchiveLayout& layout,
                       const std::vector<std::pair<DatFileType, TypeTotals>>& types) {
-  Json header = Json::object();
-  for (HeaderField& field : header_fields(archive.header())) {
-    const bool decimal =
-        !field.value.empty() && field.value.find_first_not_of("0123456789") == std::string::npos;
-    header[std::string(field.name)] =
-        decimal ? Json(std::stoull(field.value)) : Json(std::move(field.value));
-  }
   Json type_rows = Json::array();
   for (const auto& [type, t] : types) {
     type_rows.push_back({{"type", to_string(type)},
@@ -110,7 +104,7 @@ std::string info_json(const std::string& path, const DatDatabase& archive,
                     {"kind", to_string(archive.dat_kind())},
                     {"block_size", archive.header().block_size},
                     {"files", archive.files().size()},
-                    {"header", std::move(header)},
+                    {"header", header_json(archive.header())},
                     {"layout",
                      {{"file_bytes", layout.file_bytes},
                       {"directory_bytes", layout.directory_bytes},

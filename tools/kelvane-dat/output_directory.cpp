@@ -41,7 +41,7 @@ std::expected<void, std::string> OutputDirectory::make_subdirectory(std::string_
 std::expected<void, std::string> OutputDirectory::write_file(
     std::string_view subdirectory, std::string_view name,
     std::span<const std::uint8_t> bytes) const {
-  const fs::path parent = root_ / subdirectory;
+  const fs::path parent = subdirectory.empty() ? root_ : root_ / subdirectory;
   std::error_code error;
   // A link swapped in for the subdirectory after it was made resolves elsewhere.
   if (fs::canonical(parent, error) != parent || error) {

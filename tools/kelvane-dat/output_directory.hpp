@@ -27,9 +27,9 @@ class OutputDirectory {
   // symbolic link.
   std::expected<void, std::string> make_subdirectory(std::string_view name) const;
 
-  // Writes `bytes` as `name` in the subdirectory `subdirectory`, replacing what had that name.
-  // Safe to call from several threads for different names. An interrupt while it writes removes
-  // the incomplete file.
+  // Writes `bytes` as `name` in the subdirectory `subdirectory` (the root itself when empty),
+  // replacing what had that name. Safe to call from several threads for different names. An
+  // interrupt while it writes removes the incomplete file.
   std::expected<void, std::string> write_file(std::string_view subdirectory, std::string_view name,
                                               std::span<const std::uint8_t> bytes) const;
 

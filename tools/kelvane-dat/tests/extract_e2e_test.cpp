@@ -30,9 +30,12 @@ fs::path extracted_path(const fs::path& root, std::uint32_t id) {
   return root / to_string(from_id_in_dat(id, DatKind::Local)) / (hex(id, "%08X") + ".bin");
 }
 
+// The files extracted under `root`: every regular file but the manifest beside them.
 std::size_t files_under(const fs::path& root) {
   std::size_t count = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) count += entry.is_regular_file();
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    count += entry.is_regular_file() && entry.path().filename() != "manifest.json";
+  }
   return count;
 }
 
