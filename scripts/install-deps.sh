@@ -14,6 +14,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev clang
 # String tables for translators: PO through libgettextpo, checked with gettext's msgfmt and
 # msgmerge; XLIFF checked with xmllint.
 packages+=(libgettextpo-dev gettext libxml2-utils)
+# The tool's shell completions are tried in each shell, its manual page linted with mandoc.
+packages+=(bash zsh fish mandoc)
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix wine wine64 googletest dpkg-dev)
 fi

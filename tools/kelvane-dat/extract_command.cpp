@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <span>
@@ -30,7 +32,7 @@ struct ExtractOptions {
   std::string archive;
   std::string directory;
   std::optional<DatFileType> type;
-  std::size_t jobs = 1;
+  std::size_t jobs = default_jobs();
   bool allow_overlap = false;
   bool force = false;
   bool raw = false;
@@ -49,7 +51,25 @@ constexpr const char* kDetails =
     "DIR/manifest.json, written last, holds the header fields and each extracted file's id,\n"
     "flags, timestamp and version: create builds the archive again from DIR. With --raw the\n"
     "files hold the bytes as stored, compressed payloads unexpanded, and create copies them\n"
-    "unchanged, so the new archive's entries and stored bytes equal the old one's.\n";
+    "unchanged, so the new archive's entries and stored bytes equal the old one's.\n"
+    "Ctrl-C removes the file being written. Until a run completes, DIR holds a file named\n"
+    ".kelvane-dat-extract naming the archive; running the same extraction again then needs\n"
+    "no --force and writes only the files that are missing.\n";
+
+// Marks DIR while an extraction into it is unfinished, holding the archive's path and the mode,
+// so that a rerun of the same extraction knows the files already there are its own.
+constexpr std::string_view kUnfinishedMarker = ".kelvane-dat-extract";
+
+std::string marker_text(const std::string& archive, bool raw) {
+  return archive + "\n" + (raw ? "raw\n" : "");
+}
+
+bool resumes_unfinished(const std::filesystem::path& directory, const std::string& archive,
+                        bool raw) {
+  std::ifstream in(directory / kUnfinishedMarker, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return in.is_open() && text == marker_text(archive, raw);
+}
 
 struct Failure {
   std::uint32_t id;
@@ -60,29 +80,41 @@ struct Failure {
 struct Outcome {
   std::uint32_t id = 0;
   std::uint64_t bytes = 0;
+  // Left alone, complete from an earlier run.
+  bool kept = false;
   std::optional<Failure> failure;
 };
 
 // Reads the chain the files of `ids` share once and writes each of them from it: with
 // --allow-overlap, every file still gets its own output, but no chain is read twice.
 std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
-                                   std::span<const std::uint32_t> ids, bool raw) {
+                                   std::span<const std::uint32_t> ids, bool raw, bool resuming) {
   std::vector<Outcome> outcomes;
+  const auto complete = [&](std::uint32_t id) {
+    const auto [type, name] = extracted_name(archive.dat_kind(), id);
+    return out.has_file(type, name);
+  };
+  if (resuming && std::all_of(ids.begin(), ids.end(), complete)) {
+    for (const std::uint32_t id : ids) outcomes.push_back({id, 0, true, std::nullopt});
+    return outcomes;
+  }
   const DatFileEntry& first = *archive.find(ids.front());
   const Result<std::vector<std::uint8_t>> bytes =
       raw ? archive.read_file_data(first.offset, first.size) : archive.get_file_checked(first.id);
   for (const std::uint32_t id : ids) {
     if (!bytes) {
-      outcomes.push_back({id, 0, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
+      outcomes.push_back(
+          {id, 0, false, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
       continue;
     }
     const auto [type, name] = extracted_name(archive.dat_kind(), id);
     const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
     if (!written) {
-      outcomes.push_back({id, 0, Failure{id, "write " + type + "/" + name, written.error()}});
+      outcomes.push_back(
+          {id, 0, false, Failure{id, "write " + type + "/" + name, written.error()}});
       continue;
     }
-    outcomes.push_back({id, bytes->size(), std::nullopt});
+    outcomes.push_back({id, bytes->size(), false, std::nullopt});
   }
   return outcomes;
 }
@@ -90,7 +122,9 @@ std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirec
 int run(const ExtractOptions& options) {
   const std::string& directory = options.directory;
   const std::filesystem::path directory_path = kelvane_platform::path_from_utf8(directory);
-  if (!options.force && is_directory_with_entries(directory_path)) {
+  const bool resuming =
+      !options.force && resumes_unfinished(directory_path, options.archive, options.raw);
+  if (!options.force && !resuming && is_directory_with_entries(directory_path)) {
     report_error("extract to " + directory,
                  "the directory is not empty; use --force to write into it anyway");
     return kExitUsage;
@@ -104,6 +138,12 @@ int run(const ExtractOptions& options) {
   if (!out) {
     report_error("create " + directory, out.error());
     return kExitArchiveError;
+  }
+
+  const std::filesystem::path marker = directory_path / kUnfinishedMarker;
+  {
+    std::ofstream marking(marker, std::ios::binary | std::ios::trunc);
+    marking << marker_text(options.archive, options.raw);
   }
 
   const std::vector<std::uint32_t> ids = archive->ids_in_storage_order(options.type);
@@ -121,16 +161,18 @@ int run(const ExtractOptions& options) {
       group_ids(ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); });
   std::vector<std::vector<Outcome>> outcomes(groups.size());
   for_each_in_parallel(groups.size(), options.jobs, "extracting", [&](std::size_t i) {
-    outcomes[i] = extract_group(*archive, *out, groups[i], options.raw);
+    outcomes[i] = extract_group(*archive, *out, groups[i], options.raw, resuming);
   });
 
   std::uint64_t bytes = 0;
+  std::size_t kept = 0;
   std::vector<Failure> failures;
   // Only the files written: create from DIR then builds what is there.
   Manifest manifest{archive->header(), options.raw, {}};
   for (std::vector<Outcome>& group : outcomes) {
     for (Outcome& outcome : group) {
       bytes += outcome.bytes;
+      kept += outcome.kept ? 1 : 0;
       if (outcome.failure) {
         failures.push_back(std::move(*outcome.failure));
       } else {
@@ -152,10 +194,13 @@ int run(const ExtractOptions& options) {
   std::sort(failures.begin(), failures.end(),
             [](const Failure& a, const Failure& b) { return a.id < b.id; });
   for (const Failure& failure : failures) report_error(failure.what, failure.text);
-  const std::size_t written = ids.size() - failures.size();
+  // The run completed: a failure here would only repeat on a rerun.
+  std::error_code ignored;
+  std::filesystem::remove(marker, ignored);
+  const std::size_t written = ids.size() - failures.size() - kept;
   write_out("extracted " + counted(written, "file") + " (" + counted(bytes, "byte") + ") to " +
-            directory + (failures.empty() ? "" : ": " + counted(failures.size(), "failure")) +
-            "\n");
+            directory + (kept == 0 ? "" : ", " + counted(kept, "file") + " already there") +
+            (failures.empty() ? "" : ": " + counted(failures.size(), "failure")) + "\n");
   return finish_output(failures.empty() && manifest_written ? kExitSuccess : kExitArchiveError);
 }
 

@@ -14,16 +14,16 @@ std::vector<const CLI::Option*> positionals(const CLI::App& app) {
   return app.get_options([](const CLI::Option* option) { return option->get_positional(); });
 }
 
-std::string usage_line(const Command& command) {
-  std::string line = "Usage: " + std::string(kProgramName) + " " + command.full_name + " [OPTIONS]";
-  for (const CLI::Option* positional : positionals(*command.app)) {
+}  // namespace
+
+std::string usage_synopsis(std::string_view path, const CLI::App& app) {
+  std::string line = std::string(kProgramName) + " " + std::string(path) + " [OPTIONS]";
+  for (const CLI::Option* positional : positionals(app)) {
     const std::string name = positional->get_name();
     line += positional->get_required() ? " " + name : " [" + name + "]";
   }
-  return line + "\n";
+  return line;
 }
-
-}  // namespace
 
 std::string option_cell(const CLI::Option& option) {
   const std::vector<std::string>& short_names = option.get_snames();
@@ -34,7 +34,10 @@ std::string option_cell(const CLI::Option& option) {
 }
 
 std::vector<const CLI::Option*> command_options(const Command& command) {
-  const CLI::App& app = *command.app;
+  return command_options(*command.app);
+}
+
+std::vector<const CLI::Option*> command_options(const CLI::App& app) {
   std::vector<const CLI::Option*> options = app.get_options([&](const CLI::Option* option) {
     return option->nonpositional() && option != app.get_help_ptr();
   });
@@ -70,7 +73,8 @@ std::string command_help(const Command& command) {
   std::string summary = command.summary;
   if (!summary.empty())
     summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-  std::string text = usage_line(command) + "\n" + summary + ".\n\nOptions:\n";
+  std::string text = "Usage: " + usage_synopsis(command.full_name, *command.app) + "\n\n" + summary +
+                     ".\n\nOptions:\n";
   Columns table({false, false});
   for (const CLI::Option* option : command_options(command)) {
     table.add_row({"  " + option_cell(*option), option->get_description()});

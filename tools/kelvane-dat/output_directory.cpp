@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "kelvane_platform/command_line.hpp"
+#include "kelvane_platform/interrupt.hpp"
 #include "report.hpp"
 
 namespace kelvane_dat::cli {
@@ -53,6 +54,7 @@ std::expected<void, std::string> OutputDirectory::write_file(
   fs::remove(temporary, error);
   if (error) return std::unexpected(error_code_text(error));
   {
+    const kelvane_platform::RemovedOnInterrupt incomplete(temporary);
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
@@ -63,11 +65,17 @@ std::expected<void, std::string> OutputDirectory::write_file(
       return std::unexpected(os_error == 0 ? "write failed"
                                            : error_code_text({os_error, std::generic_category()}));
     }
+    // Renaming replaces a link at the final name rather than writing through it. It happens
+    // inside the registration, so an interrupt before it completes removes the temporary.
+    fs::rename(temporary, final_path, error);
   }
-  // Renaming replaces a link at the final name rather than writing through it.
-  fs::rename(temporary, final_path, error);
   if (error) return std::unexpected(error_code_text(error));
   return {};
+}
+
+bool OutputDirectory::has_file(std::string_view subdirectory, std::string_view name) const {
+  std::error_code error;
+  return fs::is_regular_file(fs::symlink_status(root_ / subdirectory / name, error));
 }
 
 bool is_directory_with_entries(const fs::path& path) {

@@ -28,10 +28,14 @@ class OutputDirectory {
   std::expected<void, std::string> make_subdirectory(std::string_view name) const;
 
   // Writes `bytes` as `name` in the subdirectory `subdirectory` (the root itself when empty),
-  // replacing what had that name.
-  // Safe to call from several threads for different names.
+  // replacing what had that name. Safe to call from several threads for different names. An
+  // interrupt while it writes removes the incomplete file.
   std::expected<void, std::string> write_file(std::string_view subdirectory, std::string_view name,
                                               std::span<const std::uint8_t> bytes) const;
+
+  // Whether `name` is in the subdirectory: written completely, since files get their name only
+  // then.
+  bool has_file(std::string_view subdirectory, std::string_view name) const;
 
  private:
   explicit OutputDirectory(std::filesystem::path root) : root_(std::move(root)) {}

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "kelvane_platform/threads.hpp"
 #include "progress.hpp"
 
 namespace kelvane_dat::cli {
@@ -18,6 +19,11 @@ constexpr std::size_t kMaxJobs = 256;
 
 }  // namespace
 
+std::size_t default_jobs() {
+  return std::clamp<std::size_t>(kelvane_platform::available_parallelism().value_or(1), 1,
+                                 kMaxJobs);
+}
+
 CLI::Option* add_jobs_option(CLI::App& app, std::size_t& jobs) {
   return app
       .add_option_function<std::string>(
@@ -27,7 +33,8 @@ CLI::Option* add_jobs_option(CLI::App& app, std::size_t& jobs) {
             if (!count) throw CLI::ValidationError("--jobs: " + count.error());
             jobs = *count;
           },
-          "work on N files at a time, on N threads sharing the open archive (default 1)")
+          "work on N files at a time, on N threads sharing the open archive "
+          "(default: the cores this process may use)")
       ->type_name("N");
 }
 

@@ -13,6 +13,10 @@
 
 namespace kelvane_dat::cli {
 
+// What --jobs is when not given: the cores the process may use (its CPU affinity), at most the
+// largest --jobs takes.
+std::size_t default_jobs();
+
 // -j, --jobs N, for each command that works on many files at once: a whole number from 1 to 256.
 // `jobs` keeps its value when the option is absent.
 CLI::Option* add_jobs_option(CLI::App& app, std::size_t& jobs);

@@ -59,6 +59,9 @@ int finish_output(int status) {
   errno = 0;
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
   const int error = errno;
+  // A reader that stopped early ("| head") got what it wanted; Linux ends such a run quietly by
+  // SIGPIPE, and every system ends it quietly here.
+  if (error != 0 && kelvane_platform::reader_went_away(error)) return status;
   report_error("write to standard output",
                error != 0 ? kelvane_platform::errno_text(error) : "write failed");
   return kExitArchiveError;

@@ -35,8 +35,8 @@ int usage_error(std::string_view command, std::string_view text);
 void write_out(std::string_view bytes);
 void write_err(std::string_view bytes);
 
-// Flushes standard output. When anything written to it was lost (a full disk, a closed reader),
-// reports it and returns kExitArchiveError; otherwise returns `status`.
+// Flushes standard output. When anything written to it was lost (a full disk), reports it and
+// returns kExitArchiveError; otherwise, and when its reader closed early, returns `status`.
 int finish_output(int status);
 
 // False for a stream whose writes are being captured.

@@ -52,10 +52,15 @@ std::expected<TextPattern, std::string> TextPattern::compile(std::string_view pa
   return TextPattern(std::move(compiled));
 }
 
-bool TextPattern::matches(std::string_view text) const {
+bool TextPattern::matches(std::string_view text) const { return find(text, 0).has_value(); }
+
+std::optional<TextPattern::Match> TextPattern::find(std::string_view text,
+                                                    std::size_t start) const {
   const int result = pcre2_match(compiled_->code, reinterpret_cast<PCRE2_SPTR>(text.data()),
-                                 text.size(), 0, 0, compiled_->match_data, nullptr);
-  return result >= 0;
+                                 text.size(), start, 0, compiled_->match_data, nullptr);
+  if (result < 0) return std::nullopt;
+  const PCRE2_SIZE* bounds = pcre2_get_ovector_pointer(compiled_->match_data);
+  return Match{bounds[0], bounds[1] - bounds[0]};
 }
 
 }  // namespace kelvane_dat::cli

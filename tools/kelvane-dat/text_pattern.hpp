@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <expected>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,14 @@ class TextPattern {
   // Whether the pattern matches anywhere in `text`, which must be valid UTF-8 (a text that is not
   // never matches). Not for concurrent use: the match state is reused.
   bool matches(std::string_view text) const;
+
+  struct Match {
+    std::size_t offset = 0;
+    std::size_t size = 0;
+  };
+  // The first match starting at or after byte `start` of `text`, which must be valid UTF-8 with
+  // `start` on a character boundary. Same caveat as matches.
+  std::optional<Match> find(std::string_view text, std::size_t start) const;
 
  private:
   struct Compiled;

@@ -25,7 +25,7 @@ namespace {
 
 struct VerifyOptions {
   std::string archive;
-  std::size_t jobs = 1;
+  std::size_t jobs = default_jobs();
   bool json = false;
 };
 

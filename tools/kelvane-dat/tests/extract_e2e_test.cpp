@@ -83,6 +83,41 @@ TEST(ToolExtract, RefusesADirectoryWithFilesUnlessForced) {
   EXPECT_EQ(read_file(existing), KnownArchive::get().contents.at(0x0E000004));
 }
 
+// A run cut short leaves its marker naming the archive; the same extraction again, without
+// --force, writes what is missing and leaves the complete files alone. A marker naming another
+// archive does not open the directory.
+TEST(ToolExtract, RerunFinishesAnInterruptedExtraction) {
+  const KnownArchive& archive = KnownArchive::get();
+  for (const bool same_archive : {true, false}) {
+    SCOPED_TRACE(same_archive);
+    const ScratchDirectory scratch;
+    const fs::path out = scratch.path();
+    ASSERT_EQ(run_tool({"extract", archive.path(), out.string()}).exit_status, 0);
+    std::ofstream(out / ".kelvane-dat-extract", std::ios::binary)
+        << (same_archive ? archive.path() : "other.dat") << "\n";
+    const fs::path missing = extracted_path(out, 0x0E000004);
+    const fs::path complete = extracted_path(out, 0x23000001);
+    fs::remove(missing);
+    std::ofstream(complete, std::ios::binary | std::ios::trunc) << "left alone";
+
+    const e2e::ProcessResult rerun = run_tool({"extract", archive.path(), out.string()});
+    if (!same_archive) {
+      EXPECT_EQ(rerun.exit_status, 2);
+      EXPECT_FALSE(fs::exists(missing));
+      continue;
+    }
+    EXPECT_EQ(rerun.exit_status, 0) << rerun.err;
+    EXPECT_EQ(rerun.out,
+              "extracted 1 file (" + std::to_string(archive.contents.at(0x0E000004).size()) +
+                  " bytes) to " + out.string() + ", " +
+                  std::to_string(archive.contents.size() - 1) + " files already there\n");
+    EXPECT_EQ(read_file(missing), archive.contents.at(0x0E000004));
+    EXPECT_EQ(read_file(complete), (Bytes{'l', 'e', 'f', 't', ' ', 'a', 'l', 'o', 'n', 'e'}));
+    // The marker goes once the run completes.
+    EXPECT_EQ(files_under(out), archive.contents.size());
+  }
+}
+
 TEST(ToolExtract, ReportsUnreadableFilesAndExtractsTheRest) {
   const ScratchDirectory scratch;
   const e2e::ProcessResult run =

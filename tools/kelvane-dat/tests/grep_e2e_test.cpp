@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,82 @@ TEST(ToolGrep, PrintsEachMatchingTextAndExitsAsGrepDoes) {
   }
 }
 
+// -e, -v, -c and -l, alone and together; the archive's tables hold "Café 😀", "Say…", "Line…"
+// (0x23000001) and "Left Alt", "Left Ctrl" (0x2300000A).
+TEST(ToolGrep, SelectsCountsAndListsAsGrepDoes) {
+  struct Case {
+    std::vector<std::string> options;
+    std::string out;
+    int status;
+  };
+  const std::string left_alt = "0x2300000A  0x014152D5  \"Left Alt\"\n";
+  const std::string left_ctrl = "0x2300000A  0x04CD833C  \"Left Ctrl\"\n";
+  const Case cases[] = {
+      {{"-e", "Alt", "-e", "Ctrl"}, left_alt + left_ctrl, 0},
+      {{"-e", "Ctrl", "--regexp=nothing"}, left_ctrl, 0},
+      {{"-v", "Caf|Say|Line"}, left_alt + left_ctrl, 0},
+      {{"-v", "."}, "", 1},
+      {{"-c", "Left"}, "0x23000001  0\n0x2300000A  2\n", 0},
+      {{"-c", "-v", "Left"}, "0x23000001  3\n0x2300000A  0\n", 0},
+      {{"-c", "nothing"}, "0x23000001  0\n0x2300000A  0\n", 1},
+      {{"-l", "Alt|Say"}, "0x23000001\n0x2300000A\n", 0},
+      {{"-l", "-e", "Ctrl"}, "0x2300000A\n", 0},
+      {{"-lv", "Left"}, "0x23000001\n", 0},
+      {{"--json", "-c", "Ctrl"},
+       "{\"table\":\"0x23000001\",\"count\":0}\n{\"table\":\"0x2300000A\",\"count\":1}\n",
+       0},
+      {{"--json", "-l", "Ctrl"}, "{\"table\":\"0x2300000A\"}\n", 0},
+      // Colour only when asked for or on a terminal; never in JSON.
+      {{"--color=always", "-e", "t ", "-e", "A"},
+       "0x2300000A  0x014152D5  \"Lef\033[1;31mt \033[0m\033[1;31mA\033[0mlt\"\n"
+       "0x2300000A  0x04CD833C  \"Lef\033[1;31mt \033[0mCtrl\"\n",
+       0},
+      {{"--color", "always", "-i", "caf\xC3\x89"},
+       "0x23000001  0x00000003  \"\033[1;31mCaf\xC3\xA9\033[0m \xF0\x9F\x98\x80\"\n",
+       0},
+      {{"--color=always", "-v", "-e", "L|C|S"}, "", 1},
+      {{"--color=never", "Left A"}, left_alt, 0},
+      {{"--color=always", "--json", "-l", "Ctrl"}, "{\"table\":\"0x2300000A\"}\n", 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"grep"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(KnownArchive::get().path());
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const e2e::ProcessResult run = run_tool(args);
+    EXPECT_EQ(run.exit_status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+// --color=auto (the default) colours a terminal unless NO_COLOR is set and not empty.
+TEST(ToolGrep, HighlightsOnATerminalUnlessNoColor) {
+  if (!e2e::terminals_supported()) GTEST_SKIP() << "run_process cannot give the tool a terminal";
+  struct Case {
+    std::optional<std::string> no_color;
+    std::vector<std::string> options;
+    bool colored;
+  };
+  const Case cases[] = {
+      {std::nullopt, {}, true},
+      {"", {}, true},
+      {"1", {}, false},
+      {"1", {"--color=always"}, true},
+      {std::nullopt, {"--color=never"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.no_color.value_or("(unset)") + ::testing::PrintToString(c.options));
+    std::vector<std::string> args = {"grep", "Ctrl", KnownArchive::get().path()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const e2e::ProcessResult run =
+        e2e::run_process(KELVANE_DAT_TOOL, args, {{"NO_COLOR", c.no_color}}, {.out = true});
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.terminal, c.colored ? "0x2300000A  0x04CD833C  \"Left \033[1;31mCtrl\033[0m\"\n"
+                                      : "0x2300000A  0x04CD833C  \"Left Ctrl\"\n");
+  }
+}
+
 TEST(ToolGrep, JsonLinesNameTheTextsIndex) {
   const e2e::ProcessResult run =
       run_tool({"grep", "--json", "tab|Left Alt", KnownArchive::get().path()});
@@ -77,6 +154,14 @@ TEST(ToolGrep, TroubleIsStatusTwo) {
        "kelvane-dat: invalid pattern \"a(b\": missing closing parenthesis at offset 3\n"},
       {{"grep", "x", "/nonexistent/archive.dat"},
        "kelvane-dat: open /nonexistent/archive.dat: " + missing_archive_error() + "\n"},
+      {{"grep", "-e", "x", "y", known},
+       "kelvane-dat: grep: unexpected argument '" + known +
+           "'\nTry 'kelvane-dat grep --help' for more information.\n"},
+      {{"grep", known},
+       "kelvane-dat: grep: missing ARCHIVE\nTry 'kelvane-dat grep --help' for more information.\n"},
+      {{"grep", "--color=sometimes", "x", known},
+       "kelvane-dat: grep: --color: expected auto, always or never, not 'sometimes'\nTry "
+       "'kelvane-dat grep --help' for more information.\n"},
       // A table that cannot be decoded is reported; the rest are still searched.
       {{"grep", "Text", DamagedArchive::get().path()},
        DamagedArchive::get().truncated_table_error() + "\n" +

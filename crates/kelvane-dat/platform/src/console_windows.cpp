@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <string>
 
 #include "kelvane_platform/wide_text.hpp"
@@ -48,6 +49,11 @@ bool write_to_console(std::FILE* stream, std::string_view utf8) {
     if (::WriteConsoleW(console, wide.data() + start, count, &written, nullptr) == 0) break;
   }
   return true;
+}
+
+bool reader_went_away(int error) {
+  const DWORD last = ::GetLastError();
+  return error == EPIPE || last == ERROR_NO_DATA || last == ERROR_BROKEN_PIPE;
 }
 
 }  // namespace kelvane_platform

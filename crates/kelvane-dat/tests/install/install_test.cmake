@@ -73,10 +73,11 @@ separate_arguments(link_flags UNIX_COMMAND "${LINK_FLAGS}")
 # and runs the consumer against it.
 function(check_install prefix type)
   message(STATUS "checking the ${type} install in ${prefix}")
-  # 1. Nothing but the library, its headers, its package files, the licence and the tool.
+  # 1. Nothing but the library, its headers, its package files, the licence and the tool with its
+  #    shell completions and manual page.
   file(GLOB_RECURSE installed RELATIVE "${prefix}" "${prefix}/*")
   set(expected_kinds library config version targets pkgconfig tool umbrella version_header
-                     licence)
+                     licence bash_completion zsh_completion fish_completion man_page)
   if(type STREQUAL "SHARED_LIBRARY")
     list(APPEND expected_kinds soname_link)
     set(library_pattern "libkelvane_dat\\.so(\\.[0-9]+\\.[0-9]+\\.[0-9]+)?")
@@ -109,6 +110,14 @@ function(check_install prefix type)
       list(REMOVE_ITEM expected_kinds licence)
     elseif(path STREQUAL "bin/kelvane-dat")
       list(REMOVE_ITEM expected_kinds tool)
+    elseif(path STREQUAL "share/bash-completion/completions/kelvane-dat")
+      list(REMOVE_ITEM expected_kinds bash_completion)
+    elseif(path STREQUAL "share/zsh/site-functions/_kelvane-dat")
+      list(REMOVE_ITEM expected_kinds zsh_completion)
+    elseif(path STREQUAL "share/fish/vendor_completions.d/kelvane-dat.fish")
+      list(REMOVE_ITEM expected_kinds fish_completion)
+    elseif(path STREQUAL "share/man/man1/kelvane-dat.1")
+      list(REMOVE_ITEM expected_kinds man_page)
     else()
       message(FATAL_ERROR "installed something that is not part of the library: ${path}")
     endif()
@@ -242,7 +251,8 @@ run("${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${library_build}" -G "${GENERATOR}
     "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}"
     "-DCMAKE_SHARED_LINKER_FLAGS=${LINK_FLAGS}" "-DBUILD_SHARED_LIBS=${shared}"
     -DKELVANE_BUILD_TESTS=OFF -DKELVANE_BUILD_PROGRAMS=ON "-DKELVANE_CCACHE=${KELVANE_CCACHE}")
-run("${CMAKE_COMMAND}" --build "${library_build}" --target kelvane_dat kelvane-dat)
+run("${CMAKE_COMMAND}" --build "${library_build}" --target kelvane_dat kelvane-dat
+    kelvane_dat_shell_files_all)
 run("${CMAKE_COMMAND}" --install "${library_build}" --prefix "${WORK_DIR}/other-prefix")
 check_install("${WORK_DIR}/other-prefix" "${other_type}")
 

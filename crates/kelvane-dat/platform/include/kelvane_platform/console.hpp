@@ -24,4 +24,9 @@ void use_binary_mode(std::FILE* stream);
 // false on POSIX, where terminals take the bytes.
 bool write_to_console(std::FILE* stream, std::string_view utf8);
 
+// Whether a write to standard output that failed with `error` (errno) failed because its reader
+// went away, as a pipe into "head" does: EPIPE where SIGPIPE is ignored on POSIX; on Windows the
+// pipe's ERROR_NO_DATA or ERROR_BROKEN_PIPE, whatever errno the C runtime made of them.
+bool reader_went_away(int error);
+
 }  // namespace kelvane_platform
