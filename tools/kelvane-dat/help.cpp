@@ -73,8 +73,8 @@ std::string command_help(const Command& command) {
   std::string summary = command.summary;
   if (!summary.empty())
     summary[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(summary[0])));
-  std::string text = "Usage: " + usage_synopsis(command.full_name, *command.app) + "\n\n" + summary +
-                     ".\n\nOptions:\n";
+  std::string text = "Usage: " + usage_synopsis(command.full_name, *command.app) + "\n\n" +
+                     summary + ".\n\nOptions:\n";
   Columns table({false, false});
   for (const CLI::Option* option : command_options(command)) {
     table.add_row({"  " + option_cell(*option), option->get_description()});
