@@ -133,6 +133,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_vi
   }
 
   std::vector<TranslationUnit> units;
+  SeenUnitIds seen;
   while (true) {
     const std::size_t line = reader.line();
     const auto record = reader.next();
@@ -145,6 +146,8 @@ std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_vi
     };
     const auto id = parse_unit_id(field(0));
     if (!id) return std::unexpected("line " + std::to_string(line) + ": " + id.error());
+    if (auto repeated = seen.repeated(*id))
+      return std::unexpected("line " + std::to_string(line) + ": " + *repeated);
     TranslationUnit unit{.id = *id, .source = field(1), .target = field(2)};
     if (const std::string data_id = field(3); !data_id.empty()) {
       const auto parsed = parse_file_id(data_id);

@@ -45,6 +45,7 @@ std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uin
 
 std::expected<std::vector<TranslationUnit>, std::string> read_json_lines(std::string_view text) {
   std::vector<TranslationUnit> units;
+  SeenUnitIds seen;
   std::size_t line_number = 0;
   while (!text.empty()) {
     ++line_number;
@@ -68,9 +69,9 @@ std::expected<std::vector<TranslationUnit>, std::string> read_json_lines(std::st
     }
     for (std::size_t i = 0; i < strings->size(); ++i) {
       if (!(*strings)[i].is_string()) return problem("\"strings\" holds something not a string");
-      units.push_back({.id = {*table, *key, static_cast<std::uint32_t>(i)},
-                       .source = {},
-                       .target = (*strings)[i].get<std::string>()});
+      const UnitId id{*table, *key, static_cast<std::uint32_t>(i)};
+      if (auto repeated = seen.repeated(id)) return problem(*repeated);
+      units.push_back({.id = id, .source = {}, .target = (*strings)[i].get<std::string>()});
     }
   }
   return units;

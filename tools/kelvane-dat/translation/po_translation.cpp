@@ -126,6 +126,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_po(
   if (!file || !errors.empty()) return std::unexpected(errors.empty() ? "cannot read" : errors);
 
   std::vector<TranslationUnit> units;
+  SeenUnitIds seen;
   po_message_iterator_t iterator = po_message_iterator(file.get(), nullptr);
   std::string problem;
   for (po_message_t message = po_next_message(iterator); message != nullptr;
@@ -136,6 +137,11 @@ std::expected<std::vector<TranslationUnit>, std::string> read_po(
     const auto id = parse_unit_id(context);
     if (!id) {
       problem = id.error();
+      break;
+    }
+    if (auto repeated = seen.repeated(*id)) {
+      // libgettextpo tells a message's line only to its own error reports: no line here.
+      problem = *repeated;
       break;
     }
     // A fuzzy translation is a guess msgmerge made; it is not the translator's yet.

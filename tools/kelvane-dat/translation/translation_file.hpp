@@ -11,7 +11,8 @@
 //          entry's strings as the targets of its texts and has no source text to compare.
 //
 // Writers take units in the order they are to appear; readers return the units a file names, in
-// file order, and fail on the first problem with a message naming the line or unit.
+// file order, and fail on the first problem with a message naming the line or unit; a unit named
+// twice is such a problem.
 
 #include <cstdint>
 #include <expected>

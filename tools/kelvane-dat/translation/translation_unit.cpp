@@ -1,6 +1,7 @@
 #include "translation/translation_unit.hpp"
 
 #include <charconv>
+#include <functional>
 
 #include "archive.hpp"
 #include "command_line.hpp"
@@ -35,6 +36,16 @@ std::expected<UnitId, std::string> parse_unit_id(std::string_view text) {
     return invalid_unit_id(text);
   }
   return UnitId{*table, *key, index};
+}
+
+std::optional<std::string> SeenUnitIds::repeated(const UnitId& id) {
+  if (ids_.insert(id).second) return std::nullopt;
+  return "unit " + unit_id_text(id) + " appears twice";
+}
+
+std::size_t SeenUnitIds::Hash::operator()(const UnitId& id) const {
+  const std::uint64_t entry = (std::uint64_t{id.table} << 32) | id.key;
+  return std::hash<std::uint64_t>{}(entry * 31 + id.index);
 }
 
 std::string unit_note(const TranslationUnit& unit) {

@@ -4,10 +4,13 @@
 // ("0x2300000A/0x014152D5/0"), its source text, a target the translator fills in, and what the
 // entry says about the text (its data id and variables), which goes out as a translator's comment.
 
+#include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "kelvane_dat/file_type/string_table.hpp"
@@ -39,6 +42,20 @@ struct TranslationUnit {
 // "0x2300000A/0x014152D5/0".
 std::string unit_id_text(const UnitId& id);
 std::expected<UnitId, std::string> parse_unit_id(std::string_view text);
+
+// The unit ids a reader has met. A file that names one unit twice would put two translations on
+// one text, the later silently winning, so every reader refuses it.
+class SeenUnitIds {
+ public:
+  // "unit 0x2300000A/0x014152D5/0 appears twice" when `id` was met before; nothing the first time.
+  std::optional<std::string> repeated(const UnitId& id);
+
+ private:
+  struct Hash {
+    std::size_t operator()(const UnitId& id) const;
+  };
+  std::unordered_set<UnitId, Hash> ids_;
+};
 
 // "data id 0x31000001; variables 0x00000001 0x00000002" ("variables none" without any): what a
 // translator needs to know about the text without this tool.

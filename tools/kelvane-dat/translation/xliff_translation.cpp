@@ -102,6 +102,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
   XmlReader reader(text);
   std::vector<TranslationUnit> units;
   std::optional<TranslationUnit> unit;
+  SeenUnitIds seen;
   // The text being collected: the unit's source or target, nothing outside them.
   std::string* into = nullptr;
   bool saw_root = false;
@@ -129,6 +130,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
           if (unit_name == nullptr) return std::unexpected(where + "a <unit> without a name");
           const auto id = parse_unit_id(*unit_name);
           if (!id) return std::unexpected(where + id.error());
+          if (auto repeated = seen.repeated(*id)) return std::unexpected(where + *repeated);
           unit = TranslationUnit{.id = *id};
         } else if (unit && (name == "source" || name == "target")) {
           into = name == "source" ? &unit->source : &unit->target;
