@@ -28,7 +28,7 @@ void append_field(std::string& out, std::string_view field) {
   out += '"';
 }
 
-void append_record(std::string& out, const std::array<std::string, kColumns.size()>& fields) {
+void append_record(std::string& out, const std::array<std::string_view, kColumns.size()>& fields) {
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (i > 0) out += ',';
     append_field(out, fields[i]);
@@ -104,14 +104,18 @@ std::expected<std::vector<std::uint32_t>, std::string> parse_variables(std::stri
 
 }  // namespace
 
-std::string write_csv(const std::vector<TranslationUnit>& units) {
-  std::string out;
-  append_record(out, {std::string(kColumns[0]), std::string(kColumns[1]), std::string(kColumns[2]),
-                      std::string(kColumns[3]), std::string(kColumns[4])});
+std::string_view csv_opening() { return "id,source,target,data_id,variables\r\n"; }
+
+void append_csv(std::string& out, std::span<const TranslationUnit> units) {
   for (const TranslationUnit& unit : units) {
     append_record(out, {unit_id_text(unit.id), unit.source, unit.target, id_text(unit.data_id),
                         variables_field(unit.variables)});
   }
+}
+
+std::string write_csv(std::span<const TranslationUnit> units) {
+  std::string out(csv_opening());
+  append_csv(out, units);
   return out;
 }
 

@@ -24,8 +24,8 @@ std::expected<std::uint32_t, std::string> id_field(const Json& line, const char*
 
 }  // namespace
 
-std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uint32_t language) {
-  std::string out;
+void append_json_lines(std::string& out, std::span<const TranslationUnit> units,
+                       std::uint32_t language) {
   // Units of one entry are consecutive: each line gathers one entry's texts.
   for (std::size_t i = 0; i < units.size();) {
     const TranslationUnit& first = units[i];
@@ -40,6 +40,11 @@ std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uin
     }
     out += string_entry_json_line(first.id.table, language, first.id.key, entry);
   }
+}
+
+std::string write_json_lines(std::span<const TranslationUnit> units, std::uint32_t language) {
+  std::string out;
+  append_json_lines(out, units, language);
   return out;
 }
 

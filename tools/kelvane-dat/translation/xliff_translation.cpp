@@ -55,12 +55,6 @@ void append_escaped(std::string& out, std::string_view text, bool attribute) {
   });
 }
 
-std::string escaped(std::string_view text, bool attribute = false) {
-  std::string out;
-  append_escaped(out, text, attribute);
-  return out;
-}
-
 std::string variables_text(const std::vector<std::uint32_t>& variables) {
   std::string out;
   for (const std::uint32_t variable : variables)
@@ -74,10 +68,12 @@ std::string_view language_tag(std::uint32_t language) { return language == 1 ? "
 
 }  // namespace
 
-std::string write_xliff(const std::vector<TranslationUnit>& units, std::uint32_t source_language) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff xmlns=\"" +
-                    std::string(kNamespace) + "\" version=\"2.0\" srcLang=\"" +
-                    std::string(language_tag(source_language)) + "\">\n";
+std::string xliff_opening(std::uint32_t source_language) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff xmlns=\"" + std::string(kNamespace) +
+         "\" version=\"2.0\" srcLang=\"" + std::string(language_tag(source_language)) + "\">\n";
+}
+
+void append_xliff(std::string& out, std::span<const TranslationUnit> units) {
   std::optional<std::uint32_t> open_table;
   for (const TranslationUnit& unit : units) {
     if (open_table != unit.id.table) {
@@ -90,12 +86,26 @@ std::string write_xliff(const std::vector<TranslationUnit>& units, std::uint32_t
     out += "   <notes>\n    <note category=\"data-id\">" + id_text(unit.data_id) +
            "</note>\n    <note category=\"variables\">" + variables_text(unit.variables) +
            "</note>\n   </notes>\n";
-    out += "   <segment>\n    <source>" + escaped(unit.source) + "</source>\n";
-    if (!unit.target.empty()) out += "    <target>" + escaped(unit.target) + "</target>\n";
+    out += "   <segment>\n    <source>";
+    append_escaped(out, unit.source, /*attribute=*/false);
+    out += "</source>\n";
+    if (!unit.target.empty()) {
+      out += "    <target>";
+      append_escaped(out, unit.target, /*attribute=*/false);
+      out += "</target>\n";
+    }
     out += "   </segment>\n  </unit>\n";
   }
   if (open_table) out += " </file>\n";
-  return out + "</xliff>\n";
+}
+
+std::string_view xliff_closing() { return "</xliff>\n"; }
+
+std::string write_xliff(std::span<const TranslationUnit> units, std::uint32_t source_language) {
+  std::string out = xliff_opening(source_language);
+  append_xliff(out, units);
+  out += xliff_closing();
+  return out;
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_view text) {
