@@ -2,8 +2,8 @@
 
 // Translation files: string table texts out to the formats translators' tools speak, and back.
 //
-//   po     GNU gettext PO, read through libgettextpo: msgctxt is the unit id, msgid the source text,
-//          the note an extracted comment (#.). A text holding U+0000 cannot be written.
+//   po     GNU gettext PO, read through libgettextpo: msgctxt is the unit id, msgid the source
+//          text, the note an extracted comment (#.). A text holding U+0000 cannot be written.
 //   xliff  XLIFF 2.0: one <file> per table, one <unit> per text, named by its unit id; characters
 //          XML cannot hold go in as <cp hex="..."/>.
 //   csv    RFC 4180, UTF-8, CRLF, header row: id,source,target,data_id,variables.
