@@ -75,10 +75,11 @@ std::expected<std::vector<TranslationUnit>, std::string> read_json_lines(std::st
     for (std::size_t i = 0; i < strings->size(); ++i) {
       if (!(*strings)[i].is_string()) return problem("\"strings\" holds something not a string");
       const UnitId id{*table, *key, static_cast<std::uint32_t>(i)};
-      if (auto repeated = seen.repeated(id)) return problem(*repeated);
+      seen.add(id, line_number);
       units.push_back({.id = id, .source = {}, .target = (*strings)[i].get<std::string>()});
     }
   }
+  if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
   return units;
 }
 

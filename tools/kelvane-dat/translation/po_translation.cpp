@@ -180,11 +180,8 @@ std::expected<std::vector<TranslationUnit>, std::string> read_po(
       problem = id.error();
       break;
     }
-    if (auto repeated = seen.repeated(*id)) {
-      // libgettextpo tells a message's line only to its own error reports: no line here.
-      problem = *repeated;
-      break;
-    }
+    // libgettextpo tells a message's line only to its own error reports: no line here.
+    seen.add(*id, 0);
     // A fuzzy translation is a guess msgmerge made; it is not the translator's yet.
     units.push_back({.id = *id,
                      .source = text_of(po_message_msgid(message)),
@@ -193,6 +190,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_po(
   }
   po_message_iterator_free(iterator);
   if (!problem.empty()) return std::unexpected(problem);
+  if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
   return units;
 }
 

@@ -4,13 +4,13 @@
 // ("0x2300000A/0x014152D5/0"), its source text, a target the translator fills in, and what the
 // entry says about the text (its data id and variables), which goes out as a translator's comment.
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <expected>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "kelvane_dat/file_type/string_table.hpp"
@@ -22,7 +22,7 @@ struct UnitId {
   std::uint32_t key = 0;
   std::uint32_t index = 0;
 
-  friend bool operator==(const UnitId&, const UnitId&) = default;
+  friend auto operator<=>(const UnitId&, const UnitId&) = default;
 };
 
 struct TranslationUnit {
@@ -43,18 +43,24 @@ struct TranslationUnit {
 std::string unit_id_text(const UnitId& id);
 std::expected<UnitId, std::string> parse_unit_id(std::string_view text);
 
-// The unit ids a reader has met. A file that names one unit twice would put two translations on
-// one text, the later silently winning, so every reader refuses it.
+// The unit ids a reader met, with the line of each (0 where the format tells none). A file that
+// names one unit twice would put two translations on one text, the later silently winning, so
+// every reader refuses it once the rest of the file has read well. Exported files name units in
+// ascending order, which one pass confirms; only files in another order are sorted.
 class SeenUnitIds {
  public:
-  // "unit 0x2300000A/0x014152D5/0 appears twice" when `id` was met before; nothing the first time.
-  std::optional<std::string> repeated(const UnitId& id);
+  void add(const UnitId& id, std::size_t line) { seen_.push_back({id, line}); }
+
+  // "line 4: unit 0x2300000A/0x014152D5/0 appears twice" (no line where none was given) for the
+  // repeat nearest the start of the file; nothing when no id repeats.
+  std::optional<std::string> repeated();
 
  private:
-  struct Hash {
-    std::size_t operator()(const UnitId& id) const;
+  struct Seen {
+    UnitId id;
+    std::size_t line = 0;
   };
-  std::unordered_set<UnitId, Hash> ids_;
+  std::vector<Seen> seen_;
 };
 
 // "data id 0x31000001; variables 0x00000001 0x00000002" ("variables none" without any): what a

@@ -123,6 +123,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
     switch (event->kind) {
       case XmlEvent::Kind::Finish:
         if (!saw_root) return std::unexpected<std::string>("not an XLIFF 2.0 document");
+        if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
         return units;
       case XmlEvent::Kind::Text:
         if (into != nullptr) *into += event->text;
@@ -140,7 +141,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
           if (unit_name == nullptr) return std::unexpected(where + "a <unit> without a name");
           const auto id = parse_unit_id(*unit_name);
           if (!id) return std::unexpected(where + id.error());
-          if (auto repeated = seen.repeated(*id)) return std::unexpected(where + *repeated);
+          seen.add(*id, event->line);
           unit = TranslationUnit{.id = *id};
         } else if (unit && (name == "source" || name == "target")) {
           into = name == "source" ? &unit->source : &unit->target;
