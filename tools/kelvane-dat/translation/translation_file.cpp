@@ -2,6 +2,7 @@
 
 #include <array>
 #include <fstream>
+#include <system_error>
 #include <utility>
 
 #include "report.hpp"
@@ -29,6 +30,10 @@ std::expected<std::string, std::string> read_text(const std::filesystem::path& p
   if (!in) return std::unexpected("cannot open " + path.string());
   // In large reads: a character at a time through stream iterators costs more than parsing.
   std::string text;
+  // Growing the string as it fills would copy the file's bytes again at every doubling.
+  std::error_code size_unknown;
+  const std::uintmax_t size = std::filesystem::file_size(path, size_unknown);
+  if (!size_unknown) text.reserve(static_cast<std::size_t>(size));
   std::array<char, 1 << 16> chunk;
   while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
     text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));

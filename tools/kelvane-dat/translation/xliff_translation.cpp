@@ -119,7 +119,9 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
   while (true) {
     auto event = reader.next();
     if (!event) return std::unexpected(event.error());
-    const std::string where = "line " + std::to_string(event->line) + ": ";
+    const auto problem = [&event](std::string_view what) {
+      return std::unexpected("line " + std::to_string(event->line) + ": " + std::string(what));
+    };
     switch (event->kind) {
       case XmlEvent::Kind::Finish:
         if (!saw_root) return std::unexpected<std::string>("not an XLIFF 2.0 document");
@@ -133,14 +135,14 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
         if (!saw_root) {
           const std::string* version = event->attribute("version");
           if (name != "xliff" || version == nullptr || !version->starts_with("2.")) {
-            return std::unexpected(where + "not an XLIFF 2.0 document");
+            return problem("not an XLIFF 2.0 document");
           }
           saw_root = true;
         } else if (name == "unit") {
           const std::string* unit_name = event->attribute("name");
-          if (unit_name == nullptr) return std::unexpected(where + "a <unit> without a name");
+          if (unit_name == nullptr) return problem("a <unit> without a name");
           const auto id = parse_unit_id(*unit_name);
-          if (!id) return std::unexpected(where + id.error());
+          if (!id) return problem(id.error());
           seen.add(*id, event->line);
           unit = TranslationUnit{.id = *id};
         } else if (unit && (name == "source" || name == "target")) {
@@ -151,7 +153,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
           if (hex == nullptr ||
               std::from_chars(hex->data(), hex->data() + hex->size(), code, 16).ec != std::errc() ||
               code > 0x10FFFF) {
-            return std::unexpected(where + "a <cp> without a valid hex code point");
+            return problem("a <cp> without a valid hex code point");
           }
           detail::append_utf8(*into, static_cast<char32_t>(code));
         }
