@@ -28,9 +28,9 @@ constexpr std::size_t kFlushSize = std::size_t{1} << 20;
 std::expected<std::string, std::string> read_text(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::unexpected("cannot open " + path.string());
-  // In large reads: a character at a time through stream iterators costs more than parsing.
+  // In chunks, into a string reserved to the file's size: a character at a time through stream
+  // iterators, or a string copied at every doubling, cost more than parsing the file.
   std::string text;
-  // Growing the string as it fills would copy the file's bytes again at every doubling.
   std::error_code size_unknown;
   const std::uintmax_t size = std::filesystem::file_size(path, size_unknown);
   if (!size_unknown) text.reserve(static_cast<std::size_t>(size));
