@@ -218,6 +218,12 @@ TEST(TranslationFile, ReadersNameWhatIsWrong) {
        "line 2: invalid unit id \"0x1/0x2\" (expected TABLE/KEY/INDEX, e.g. "
        "0x2300000A/0x014152D5/0)"},
       {TranslationFormat::Csv, "id,source,target\r\n0x1/0x2/0,\"a,b\r\n", "line 2: unclosed quote"},
+      // Bytes that are no UTF-8 would reach the archive as U+FFFD, whatever the translator meant;
+      // past the first eight ASCII bytes, and alone among them.
+      {TranslationFormat::Csv, "id,source,target\r\n0x1/0x2/0,a,\xC3\r\n", "line 2: not UTF-8"},
+      {TranslationFormat::Csv, "\xFF", "line 1: not UTF-8"},
+      {TranslationFormat::Xliff, "<xliff version=\"2.0\">\n\n<!-- \xED\xA0\x80 -->",
+       "line 3: not UTF-8"},
       {TranslationFormat::Json, "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"a\"]}\n[1]\n",
        "line 2: not a JSON object"},
       {TranslationFormat::Json, "{\"table\":\"0x1\",\"key\":2,\"strings\":[]}\n",

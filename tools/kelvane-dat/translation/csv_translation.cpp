@@ -142,6 +142,7 @@ std::string write_csv(std::span<const TranslationUnit> units) {
 
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // spreadsheets add a BOM
+  if (const auto utf8 = check_utf8(text); !utf8) return std::unexpected(utf8.error());
   CsvReader reader(text);
   CsvRecord record;
   const auto header = reader.next(record);

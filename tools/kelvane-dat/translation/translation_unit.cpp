@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "archive.hpp"
 #include "command_line.hpp"
+#include "detail/utf8.hpp"
 
 namespace kelvane_dat::cli {
 
@@ -62,6 +64,28 @@ std::string unit_note(const TranslationUnit& unit) {
   if (unit.variables.empty()) return note + " none";
   for (const std::uint32_t variable : unit.variables) note += " " + id_text(variable);
   return note;
+}
+
+std::expected<void, std::string> check_utf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    // Eight ASCII bytes at a time: a translation is mostly ASCII, and this runs over every byte.
+    std::uint64_t eight = 0;
+    if (text.size() - i >= sizeof eight) {
+      std::memcpy(&eight, text.data() + i, sizeof eight);
+      if ((eight & 0x8080808080808080u) == 0) {
+        i += sizeof eight;
+        continue;
+      }
+    }
+    const detail::Utf8Step step = detail::decode_utf8_at(text, i);
+    if (!step.valid) {
+      const auto line =
+          std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(i), '\n');
+      return std::unexpected("line " + std::to_string(line + 1) + ": not UTF-8");
+    }
+    i += step.length;
+  }
+  return {};
 }
 
 std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const StringTable& table) {

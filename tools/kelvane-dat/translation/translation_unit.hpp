@@ -67,6 +67,11 @@ class SeenUnitIds {
 // translator needs to know about the text without this tool.
 std::string unit_note(const TranslationUnit& unit);
 
+// Nothing, when `text` is UTF-8 throughout; else "line N: not UTF-8" for the first byte that breaks
+// it. A text format's reader checks first: a translation's bytes that are no UTF-8 would reach the
+// archive each as U+FFFD, not as the translator wrote them.
+std::expected<void, std::string> check_utf8(std::string_view text);
+
 // Every text of the table stored as file `table_id`, keys ascending, texts in entry order; targets
 // empty.
 std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const StringTable& table);

@@ -109,6 +109,8 @@ std::string write_xliff(std::span<const TranslationUnit> units, std::uint32_t so
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_view text) {
+  // XML makes a byte that is no UTF-8, in a file that says it is, a fatal error.
+  if (const auto utf8 = check_utf8(text); !utf8) return std::unexpected(utf8.error());
   XmlReader reader(text);
   std::vector<TranslationUnit> units;
   std::optional<TranslationUnit> unit;
@@ -144,6 +146,8 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
           const auto id = parse_unit_id(*unit_name);
           if (!id) return problem(id.error());
           seen.add(*id, event->line);
+          // A unit nested in another's text (a crafted file) starts afresh, collecting nothing.
+          into = nullptr;
           unit = TranslationUnit{.id = *id};
         } else if (unit && (name == "source" || name == "target")) {
           into = name == "source" ? &unit->source : &unit->target;
@@ -165,6 +169,8 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
         if (name == "unit" && unit) {
           units.push_back(std::move(*unit));
           unit.reset();
+          // Whatever text was being collected belonged to the unit just handed on.
+          into = nullptr;
         }
         break;
       }
