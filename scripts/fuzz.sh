@@ -17,7 +17,7 @@ shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
   targets=(archive_open block_chain decompress_lrs compress_lrs read_compressed_u32 string_table
-           case_runner_options tool_commands)
+           case_runner_options tool_commands translation_readers)
 fi
 
 ./scripts/install-deps.sh
@@ -30,7 +30,7 @@ common_flags=(-timeout=10 -malloc_limit_mb=64 -print_final_stats=1)
 for target in "${targets[@]}"; do
   # The tool's fuzz target lives beside the tool, the library's in the library's folder.
   case "$target" in
-    tool_commands) source_dir=tools/kelvane-dat/fuzz ;;
+    tool_commands | translation_readers) source_dir=tools/kelvane-dat/fuzz ;;
     *) source_dir=crates/kelvane-dat/fuzz ;;
   esac
   binary="$build/$source_dir/${target}_fuzzer"

@@ -19,13 +19,7 @@ namespace {
 // person would put it: a foreign marker, or a file shorter than its header says. Nothing when the
 // header cannot be read or looks sound, and the library's error says more.
 std::optional<std::string> header_diagnosis(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> bytes(DatHeader::kFileOffset + 0x50);
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  if (bytes.size() <= DatHeader::kFileOffset) return std::nullopt;
-  ByteCursor cursor(std::span<const std::uint8_t>(bytes).subspan(DatHeader::kFileOffset));
-  const std::expected<DatHeader, ReadError> header = DatHeader::read(cursor);
+  const std::optional<DatHeader> header = read_header_only(path);
   if (!header) return std::nullopt;
   if (header->magic != DatHeader::kMagic) {
     return "not an archive (marker " + hex0x8(header->magic) + ", expected " +
@@ -38,7 +32,33 @@ std::optional<std::string> header_diagnosis(const std::filesystem::path& path) {
          " bytes, the file has " + std::to_string(size);
 }
 
+// A type as ls shows it, in any case; a name no type has is a usage error naming the known types.
+DatFileType type_named(const std::string& name) {
+  if (const std::optional<DatFileType> type = file_type_from_name(name)) return *type;
+  std::string names;
+  for (const DatFileType known : classifiable_file_types()) {
+    if (!names.empty()) names += ", ";
+    names += to_string(known);
+  }
+  throw CLI::ValidationError("unknown file type '" + name + "'; the types are " + names);
+}
+
 }  // namespace
+
+std::optional<DatHeader> read_header_only(const std::filesystem::path& path) {
+  // Opening a pipe to read would wait for a writer.
+  std::error_code ignored;
+  if (!std::filesystem::is_regular_file(path, ignored)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> bytes(DatHeader::kFileOffset + DatHeader::kEncodedSize);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (bytes.size() <= DatHeader::kFileOffset) return std::nullopt;
+  ByteCursor cursor(std::span<const std::uint8_t>(bytes).subspan(DatHeader::kFileOffset));
+  std::expected<DatHeader, ReadError> header = DatHeader::read(cursor);
+  if (!header) return std::nullopt;
+  return std::move(*header);
+}
 
 std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options) {
   const std::filesystem::path native = kelvane_platform::path_from_utf8(path);
@@ -108,19 +128,24 @@ std::string id_text(std::uint32_t id) { return hex0x8(id); }
 CLI::Option* add_type_option(CLI::App& app, std::optional<DatFileType>& type) {
   return app
       .add_option_function<std::string>(
-          "-t,--type",
-          [&type](const std::string& name) {
-            type = file_type_from_name(name);
-            if (type) return;
-            std::string names;
-            for (const DatFileType known : classifiable_file_types()) {
-              if (!names.empty()) names += ", ";
-              names += to_string(known);
-            }
-            throw CLI::ValidationError("unknown file type '" + name + "'; the types are " + names);
-          },
+          "-t,--type", [&type](const std::string& name) { type = type_named(name); },
           "only files of this type")
       ->type_name("NAME");
+}
+
+CLI::Option* add_types_option(CLI::App& app, std::vector<DatFileType>& types, std::string help) {
+  return app
+      .add_option_function<std::vector<std::string>>(
+          "-t,--type",
+          [&types](const std::vector<std::string>& names) {
+            types.clear();
+            for (const std::string& name : names) types.push_back(type_named(name));
+          },
+          std::move(help))
+      ->type_name("NAME")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
 CLI::Option* add_allow_overlap_option(CLI::App& app, bool& allow_overlap) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <expected>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -28,6 +29,11 @@ namespace kelvane_dat::cli {
 // "open PATH: <error>".
 std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions options = {});
 
+// The header of the file at `path` as it stands, when it is a regular file long enough to hold one:
+// what can still be shown of a file that does not open as an archive. Whether the header is sound
+// is not looked at.
+std::optional<DatHeader> read_header_only(const std::filesystem::path& path);
+
 // How the commands that only compare or check bytes open an archive: mapped, so that they look at
 // the files where they lie (DatDatabase::view_file) instead of copying each one. The tool reads
 // archives nothing rewrites meanwhile; one truncated under it ends the tool with SIGBUS.
@@ -48,6 +54,10 @@ std::string id_text(std::uint32_t id);
 // --type NAME, for each command that can keep to the files of one type: a type as ls shows it, in
 // any case; a name no type has is a usage error naming the known types.
 CLI::Option* add_type_option(CLI::App& app, std::optional<DatFileType>& type);
+
+// --type NAME given any number of times, each adding a type, for a command that can look at files
+// of several types.
+CLI::Option* add_types_option(CLI::App& app, std::vector<DatFileType>& types, std::string help);
 
 // --allow-overlap, for the commands that read every file and so refuse, by default, an archive
 // whose chains claim the same bytes (a crafted archive can make that work grow without bound).

@@ -153,13 +153,16 @@ CLI::Option* add_file_ids_argument(CLI::App& app, std::vector<std::uint32_t>& id
 }
 
 std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text) {
-  const std::string problem = "invalid file id " + single_quoted(text) +
-                              " (expected hexadecimal like 0x2300000A, or a decimal number)";
+  // Built only on failure: translation files parse millions of ids.
+  const auto problem = [text] {
+    return std::unexpected("invalid file id " + single_quoted(text) +
+                           " (expected hexadecimal like 0x2300000A, or a decimal number)");
+  };
   const bool hex = text.starts_with("0x") || text.starts_with("0X");
   const std::string_view digits = hex ? text.substr(2) : text;
-  if (digits.empty()) return std::unexpected(problem);
+  if (digits.empty()) return problem();
   for (const char c : digits) {
-    if (!(hex ? is_hex_digit(c) : is_decimal_digit(c))) return std::unexpected(problem);
+    if (!(hex ? is_hex_digit(c) : is_decimal_digit(c))) return problem();
   }
   std::uint32_t value = 0;
   const auto [end, error] =
@@ -168,7 +171,7 @@ std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text) {
     return std::unexpected("file id " + single_quoted(text) + " does not fit in 32 bits");
   }
   if (error != std::errc() || end != digits.data() + digits.size()) {
-    return std::unexpected(problem);
+    return problem();
   }
   return value;
 }

@@ -12,6 +12,7 @@
 #include "archive.hpp"
 #include "archive_manifest.hpp"
 #include "kelvane_dat/layout_check.hpp"
+#include "kelvane_platform/command_line.hpp"
 #include "report.hpp"
 #include "text_format.hpp"
 
@@ -32,7 +33,10 @@ constexpr const char* kDetails =
     "file counts with its compressed size. Only block pointers are read, no file.\n"
     "With --json all of it is one object: archive, kind, block_size, files, header (each\n"
     "field, decimal ones as numbers), layout, and types (type, files, compressed,\n"
-    "stored_bytes, in the order of the table, without its total).\n";
+    "stored_bytes, in the order of the table, without its total).\n"
+    "A file that does not open as an archive (a foreign marker, a truncated file, a damaged\n"
+    "directory) is reported, and if it holds a header, info shows that alone: archive, kind,\n"
+    "block size and header; the exit status is 1 either way.\n";
 
 struct TypeTotals {
   std::size_t files = 0;
@@ -113,10 +117,32 @@ std::string info_json(const std::string& path, const DatDatabase& archive,
                     {"types", std::move(type_rows)}});
 }
 
+// What the header alone says, for a file that is no archive to read: enough to see why.
+void show_header_only(const InfoOptions& options) {
+  const std::optional<DatHeader> header =
+      read_header_only(kelvane_platform::path_from_utf8(options.archive));
+  if (!header) return;
+  if (options.json) {
+    write_out(json_line({{"archive", options.archive},
+                         {"kind", to_string(header->dat_kind())},
+                         {"block_size", header->block_size},
+                         {"header", header_json(*header)}}));
+    return;
+  }
+  Columns summary({false, false});
+  summary.add_row({"Archive:", options.archive});
+  summary.add_row({"Kind:", std::string(to_string(header->dat_kind()))});
+  summary.add_row({"Block size:", std::to_string(header->block_size)});
+  write_out(summary.render() + "\nHeader:\n" + header_text(*header));
+}
+
 int run(const InfoOptions& options) {
   const std::string& path = options.archive;
   const std::optional<DatDatabase> archive = open_archive(path);
-  if (!archive) return kExitArchiveError;
+  if (!archive) {
+    show_header_only(options);
+    return finish_output(kExitArchiveError);
+  }
   const Result<ArchiveLayout> layout = check_layout(*archive);
   if (!layout) {
     report_error("check layout of " + path, error_text(layout.error()));

@@ -78,13 +78,15 @@ std::string quoted_patterns(const std::vector<std::string>& patterns,
 
 // The loop over the words before the cursor that leaves the command typed so far in `cmd` and
 // `skip` set when the word under the cursor is an option's value. An option given as
-// "--name=value" carries its value and matches no pattern.
+// "--name=value" carries its value and matches no pattern; bash, which splits that word at the
+// "=", hands over "=" as a word of its own, which leaves the value still to come.
 std::string sh_walk(const CommandOutline& root, std::string_view first_index,
                     std::string_view words) {
   const WalkPatterns patterns = walk_patterns(root);
   std::string text = "  local cmd=" + sh_quoted(root.path) + " skip= word i\n";
   text += "  for ((i = " + std::string(first_index) + "; i < cword; i++)); do\n";
   text += "    word=${" + std::string(words) + "[i]}\n";
+  text += "    if [[ -n $skip && $word == = ]]; then continue; fi\n";
   text += "    if [[ -n $skip ]]; then skip=; continue; fi\n";
   text += "    case \"$cmd|$word\" in\n";
   if (!patterns.enter.empty()) {
@@ -146,6 +148,10 @@ std::string bash_completion(const CommandOutline& root) {
                      "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}\n"
                      "  local cword=$COMP_CWORD\n";
   text += sh_walk(root, "1", "COMP_WORDS");
+  // "--color=al": the words are "--color", "=" and "al", or "--color" and "=" before a value.
+  text +=
+      "  if [[ -n $skip && $cur == = ]]; then cur=; fi\n"
+      "  if [[ -n $skip && $prev == = ]]; then prev=${COMP_WORDS[cword - 2]}; fi\n";
   text += "  if [[ -n $skip ]]; then\n    case \"$cmd|$prev\" in\n";
   for_each_valued_option(root, [&](const std::string& patterns, const OptionOutline& option) {
     text +=
@@ -186,16 +192,20 @@ std::string zsh_completion(const CommandOutline& root) {
                      "local -a entries\n";
   // zsh counts words from 1, the program's name first; `path` is taken (it mirrors $PATH).
   text += sh_walk(root, "2", "words");
-  text += "if [[ -n $skip ]]; then\n  case \"$cmd|${words[CURRENT - 1]}\" in\n";
+  std::string value_cases;
   for_each_valued_option(root, [&](const std::string& patterns, const OptionOutline& option) {
     std::string complete = "_files";
     if (!option.takes_path) {
       complete = "compadd --";
       for (const std::string& choice : option.choices) complete += " " + sh_quoted(choice);
     }
-    text += "    " + patterns + ") " + complete + " ;;\n";
+    value_cases += "    " + patterns + ") " + complete + " ;;\n";
   });
-  text += "  esac\n  return\nfi\n";
+  // "--color=al" is one word: what follows the "=" is the value.
+  text += "if [[ $PREFIX == -*=* ]]; then\n  local option=${PREFIX%%=*}\n  compset -P '*='\n";
+  text += "  case \"$cmd|$option\" in\n" + value_cases + "  esac\n  return\nfi\n";
+  text += "if [[ -n $skip ]]; then\n  case \"$cmd|${words[CURRENT - 1]}\" in\n";
+  text += value_cases + "  esac\n  return\nfi\n";
   text += "local files=\ncase \"$cmd\" in\n";
   for (const CommandOutline* command : flatten(root)) {
     if (!command->options.empty() || !command->subcommands.empty()) {

@@ -33,7 +33,7 @@ class ChainCopier {
       const bool wanted = archive_.file_type(id) == DatFileType::StringTable && edit_.wanted(id);
       if (wanted) {
         Bytes encoded;
-        const Edit outcome = edit_table(id, entry, encoded);
+        const Edit outcome = edit_table(id, entry, ids.size() > 1, encoded);
         if (outcome == Edit::Failed) return false;
         if (outcome == Edit::Changed) {
           if (!add(entry, encoded)) return false;
@@ -58,8 +58,10 @@ class ChainCopier {
   enum class Edit { Unchanged, Changed, Failed };
 
   // Applies the edit to the table stored as `id`; when it changed, `stored` receives the bytes to
-  // store, compressed as the original was. Failures are reported.
-  Edit edit_table(std::uint32_t id, const DatFileEntry& entry, Bytes& stored) {
+  // store, compressed as the original was. A chain `shared` with other files keeps its decoded
+  // table as read for them; otherwise the edit takes it, saving a copy of every text. Failures are
+  // reported.
+  Edit edit_table(std::uint32_t id, const DatFileEntry& entry, bool shared, Bytes& stored) {
     if (!table_) {
       const Result<Bytes> bytes = archive_.get_file_checked(id);
       if (!bytes) {
@@ -74,7 +76,7 @@ class ChainCopier {
       }
       table_ = std::move(*decoded);
     }
-    StoredStringTable table = *table_;
+    StoredStringTable table = shared ? *table_ : std::move(*table_);
     if (!edit_.apply(id, table)) return Edit::Unchanged;
     Result<Bytes> encoded = table.encode();
     if (encoded && entry.is_compressed()) encoded = compress_lrs(*encoded);

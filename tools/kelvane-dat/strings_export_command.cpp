@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "archive.hpp"
@@ -62,6 +62,43 @@ std::optional<std::vector<std::uint32_t>> chosen_tables(const DatDatabase& archi
   return ids;
 }
 
+// A chain several tables share: read and decoded once, kept until the last of them is written.
+struct SharedChain {
+  std::size_t tables_left = 0;
+  bool read = false;
+  std::optional<StringTable> table;
+};
+
+// The units of the tables `ids`, in that order, one table decoded at a time. A table that cannot
+// be read is reported, left out, and sets `status`.
+std::expected<void, std::string> write_tables(const DatDatabase& archive,
+                                              const std::vector<std::uint32_t>& ids,
+                                              TranslationWriter& writer, int& status) {
+  std::map<ChainKey, SharedChain> chains;
+  for (const std::uint32_t id : ids) ++chains[ChainKey::of(*archive.find(id))].tables_left;
+  bool begun = false;
+  for (const std::uint32_t id : ids) {
+    SharedChain& chain = chains[ChainKey::of(*archive.find(id))];
+    if (!chain.read) {
+      chain.table = load_string_table(archive, id);
+      chain.read = true;
+      if (!chain.table) status = kExitArchiveError;
+    }
+    if (chain.table) {
+      // The archive's language, which XLIFF names as the source language: the first table's.
+      if (!begun) writer.begin(chain.table->language);
+      begun = true;
+      if (const auto written = writer.write(translation_units(id, *chain.table)); !written) {
+        return written;
+      }
+    }
+    if (--chain.tables_left == 0) chain.table.reset();
+  }
+  // English when there are no tables.
+  if (!begun) writer.begin(1);
+  return writer.finish();
+}
+
 int run(const ExportOptions& options) {
   const TranslationFormat format = *options.format;
   if (!translation_format_available(format)) {
@@ -81,33 +118,21 @@ int run(const ExportOptions& options) {
     ids = archive->ids(DatFileType::StringTable);
   }
 
-  // Tables whose entries share a chain are read and decoded once.
-  std::map<std::uint32_t, std::shared_ptr<const StringTable>> tables;
-  int status = kExitSuccess;
-  for (const std::vector<std::uint32_t>& group :
-       group_ids(*ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); })) {
-    std::optional<StringTable> table = load_string_table(*archive, group.front());
-    if (!table) {
-      status = kExitArchiveError;
-      continue;
-    }
-    const auto shared = std::make_shared<const StringTable>(std::move(*table));
-    for (const std::uint32_t id : group) tables.emplace(id, shared);
-  }
-  std::vector<TranslationUnit> units;
-  for (const auto& [id, table] : tables) {
-    std::vector<TranslationUnit> of_table = translation_units(id, *table);
-    units.insert(units.end(), std::make_move_iterator(of_table.begin()),
-                 std::make_move_iterator(of_table.end()));
-  }
-  // The archive's language, which XLIFF names as the source language; English without tables.
-  const std::uint32_t language = tables.empty() ? 1 : tables.begin()->second->language;
   const std::filesystem::path path = options.output == "-"
                                          ? std::filesystem::path("-")
                                          : kelvane_platform::path_from_utf8(options.output);
-  const std::expected<void, std::string> written = write_translation(format, units, language, path);
+  std::expected<TranslationWriter, std::string> writer = TranslationWriter::create(format, path);
+  if (!writer) {
+    report_error("write " + options.output, writer.error());
+    return kExitArchiveError;
+  }
+  int status = kExitSuccess;
+  const std::expected<void, std::string> written = write_tables(*archive, *ids, *writer, status);
   if (!written) {
     report_error("write " + options.output, written.error());
+    // Half a translation file is no use to a translator.
+    std::error_code ignored;
+    if (path != "-") std::filesystem::remove(path, ignored);
     return kExitArchiveError;
   }
   return finish_output(status);

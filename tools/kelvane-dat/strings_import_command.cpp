@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -52,7 +53,7 @@ struct ImportTally {
 };
 
 void report_problems(ImportTally& tally,
-                     const std::map<std::uint32_t, std::vector<TranslationUnit>>& by_table) {
+                     const std::map<std::uint32_t, std::span<const TranslationUnit>>& by_table) {
   for (const auto& [table, units] : by_table) {
     if (tally.found_tables.contains(table)) continue;
     for (const TranslationUnit& unit : units) {
@@ -100,8 +101,7 @@ int run(const ImportOptions& options) {
     return kExitArchiveError;
   }
 
-  const std::map<std::uint32_t, std::vector<TranslationUnit>> by_table =
-      units_by_table(std::move(*units));
+  const std::map<std::uint32_t, std::span<const TranslationUnit>> by_table = units_by_table(*units);
   // JSON Lines carries no source text to compare.
   const bool compare_sources = *format != TranslationFormat::Json;
   const std::optional<std::uint32_t> language = options.language;

@@ -25,13 +25,13 @@ std::expected<TextPattern, std::string> TextPattern::compile(std::string_view pa
   // The library decodes texts to valid UTF-8 (a lone surrogate becomes U+FFFD). PCRE2 10.42's JIT
   // misses matches ending in a four-byte character under PCRE2_MATCH_INVALID_UTF, so that option,
   // which only matters for invalid input, is left off.
-  std::uint32_t flags = PCRE2_UTF;
+  std::uint32_t flags = options.bytes ? 0 : PCRE2_UTF;
   if (options.ignore_case) flags |= PCRE2_CASELESS;
   // PCRE2_UCP (Unicode's \w, \d, \b) is refused beside PCRE2_LITERAL, and a plain string has no
   // classes anyway; in UTF mode its caseless match already folds by Unicode's rules.
   if (options.fixed) {
     flags |= PCRE2_LITERAL;
-  } else if (options.ignore_case) {
+  } else if (options.ignore_case && !options.bytes) {
     flags |= PCRE2_UCP;
   }
   int error_code = 0;

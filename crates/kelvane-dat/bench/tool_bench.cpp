@@ -56,15 +56,16 @@ void tool_verify_both(benchmark::State& state) {
   state.counters[kSecondsPerRun] = item_counter(state, 1, /*inverted=*/true);
 }
 
-// Export to PO, then import that file into a new archive: every table decoded twice, re-encoding
-// nothing (the translation is empty) and copying every file into the new archive.
-void tool_strings_round_trip(benchmark::State& state) {
+// Export to `format`, then import that file into a new archive: every table decoded twice,
+// re-encoding nothing (the translation is empty) and copying every file into the new archive.
+void tool_strings_round_trip(benchmark::State& state, const std::string& format) {
   const std::filesystem::path archive = sample_archive(kNewScale);
-  const std::string translation = (archive.parent_path() / "strings_round_trip.po").string();
+  const std::string translation =
+      (archive.parent_path() / ("strings_round_trip." + format)).string();
   const std::string copy = (archive.parent_path() / "strings_round_trip.dat").string();
   const ChildRun steps[] = {
       {.program = KELVANE_DAT_TOOL,
-       .args = {"strings", "export", archive.string(), "-f", "po", "-o", translation},
+       .args = {"strings", "export", archive.string(), "-f", format, "-o", translation},
        .environment = {},
        .accepted_statuses = {0}},
       {.program = KELVANE_DAT_TOOL,
@@ -106,11 +107,10 @@ void tool_verify(benchmark::State& state) {
 void register_tool_benchmarks() {
   constexpr const char* kDiff = "tool/diff_x99_x100";
   constexpr const char* kVerifyBoth = "tool/verify_x99_and_x100";
-  constexpr const char* kStringsRoundTrip = "tool/strings_export_import_x100";
   constexpr const char* kVerify = "tool/verify_x100";
   for (const auto& [name, function] :
        {std::pair{kDiff, &tool_diff}, std::pair{kVerifyBoth, &tool_verify_both},
-        std::pair{kStringsRoundTrip, &tool_strings_round_trip}, std::pair{kVerify, &tool_verify}}) {
+        std::pair{kVerify, &tool_verify}}) {
     benchmark::RegisterBenchmark(name, function)
         ->UseManualTime()
         ->Iterations(2)
@@ -119,10 +119,18 @@ void register_tool_benchmarks() {
   // Diff reads what verify reads of both archives and compares instead of checking.
   add_figure({"kelvane-dat diff, 99x against 100x sample archive", kDiff, kVerifyBoth,
               "verify of both", kSecondsPerRun, Unit::Milliseconds, Goal{.ratio_at_most = 1.2}});
-  // A translation's round trip reads every table twice and writes the whole archive anew.
-  add_figure({"kelvane-dat strings export + import (PO), 100x sample archive", kStringsRoundTrip,
-              kVerify, "verify of it", kSecondsPerRun, Unit::Milliseconds,
-              Goal{.ratio_at_most = 3.0}});
+  // A translation's round trip reads every table twice and writes the whole archive anew, in each
+  // format translators get (the extension tells import the format).
+  for (const std::string format : {"po", "xliff", "csv", "json"}) {
+    const std::string name = "tool/strings_export_import_x100/" + format;
+    benchmark::RegisterBenchmark(name.c_str(), tool_strings_round_trip, format)
+        ->UseManualTime()
+        ->Iterations(2)
+        ->Unit(benchmark::kMillisecond);
+    add_figure({"kelvane-dat strings export + import (" + format + "), 100x sample archive", name,
+                kVerify, "verify of it", kSecondsPerRun, Unit::Milliseconds,
+                Goal{.ratio_at_most = 3.0}});
+  }
 }
 
 }  // namespace kelvane_dat::bench

@@ -10,6 +10,17 @@ script=$2
 candidates() {
   case $shell in
     bash)
+      # bash splits "--color=al" at the "=", as its COMP_WORDBREAKS has it: "--color" "=" "al".
+      local split=() word
+      for word in "$@"; do
+        if [[ $word == -*=* ]]; then
+          split+=("${word%%=*}" "=")
+          [[ -n ${word#*=} ]] && split+=("${word#*=}")
+        else
+          split+=("$word")
+        fi
+      done
+      set -- "${split[@]}"
       bash --norc --noprofile -c 'source "$1"; shift
         COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); _kelvane_dat
         printf "%s\n" "${COMPREPLY[@]}"' bash "$script" "$@" ;;
@@ -19,6 +30,7 @@ candidates() {
         zmodload zsh/parameter
         _describe() { local -a offered; offered=(${(P)${@[-1]}}); print -rl -- ${offered%%:*}; }
         compadd() { shift; print -rl -- "$@"; }
+        compset() { PREFIX=${PREFIX#*=}; }
         _files() { print -r -- "(files)"; }
         functions[_kelvane_dat_test]=$(<$1); shift
         words=("$@"); CURRENT=$#; PREFIX=${words[-1]}
@@ -30,6 +42,8 @@ candidates() {
   esac
 }
 
+value_prefix=
+[[ $shell == fish ]] && value_prefix=--color=
 cases=(
   "+grep|kelvane-dat gr"
   "+verify|kelvane-dat help ver"
@@ -43,6 +57,11 @@ cases=(
   "+--json|kelvane-dat diff --type Texture --j"
   "+--color|kelvane-dat grep --co"
   "+always|kelvane-dat grep --color "
+  # A value after "=": bash and zsh offer the value alone, fish the whole word.
+  "+$value_prefix""always|kelvane-dat grep --color=al"
+  "+$value_prefix""never|kelvane-dat grep --color="
+  "+--json|kelvane-dat grep --color=never --j"
+  "+--table|kelvane-dat strings export --format=po --t"
 )
 
 failures=0

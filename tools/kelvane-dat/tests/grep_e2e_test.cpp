@@ -103,6 +103,45 @@ TEST(ToolGrep, SelectsCountsAndListsAsGrepDoes) {
   }
 }
 
+// -t: files of other types are searched as bytes, each file one unit. 0x06000001 (Texture) and
+// 0x0A000002 (Audio) hold bytes 7i mod 251 and 7i mod 13, 0x0E000004 (Table) "plain text\n".
+TEST(ToolGrep, SearchesTheBytesOfFilesOfOtherTypes) {
+  struct Case {
+    std::vector<std::string> options;
+    std::string out;
+    int status;
+  };
+  const Case cases[] = {
+      {{"-t", "Texture", "\\x00\\x07"}, "0x06000001  binary file matches at byte 0\n", 0},
+      {{"-t", "Texture", "-t", "Audio", "-c", "\\x00\\x07"},
+       "0x06000001  12\n0x0A000002  385\n",
+       0},
+      // ASCII case folding over bytes.
+      {{"--type=Table", "-i", "PLAIN T"}, "0x0E000004  binary file matches at byte 0\n", 0},
+      // Types together, in id order; string tables still text by text.
+      {{"-t", "Table", "-t", "StringTable", "-l", "text|Alt"}, "0x0E000004\n0x2300000A\n", 0},
+      {{"-t", "Texture", "-v", "\\x0e\\x15"}, "", 1},
+      {{"-t", "Audio", "-v", "\\x0e\\x15"}, "0x0A000002  binary file without a match\n", 0},
+      {{"-t", "Audio", "-c", "-v", "\\x0e\\x15"}, "0x0A000002  1\n", 0},
+      {{"--json", "-t", "Audio", "\\x07\\x01"},
+       "{\"file\":\"0x0A000002\",\"type\":\"Audio\",\"offset\":1}\n",
+       0},
+      {{"--json", "-t", "Audio", "-c", "\\x07\\x01"},
+       "{\"file\":\"0x0A000002\",\"count\":385}\n",
+       0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"grep"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back(KnownArchive::get().path());
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const e2e::ProcessResult run = run_tool(args);
+    EXPECT_EQ(run.exit_status, c.status) << run.err;
+    EXPECT_EQ(run.out, c.out);
+    EXPECT_EQ(run.err, "");
+  }
+}
+
 // --color=auto (the default) colours a terminal unless NO_COLOR is set and not empty.
 TEST(ToolGrep, HighlightsOnATerminalUnlessNoColor) {
   if (!e2e::terminals_supported()) GTEST_SKIP() << "run_process cannot give the tool a terminal";

@@ -242,6 +242,35 @@ TEST(TranslationFile, ReadersNameWhatIsWrong) {
   }
 }
 
+TEST(TranslationFile, ReadersRefuseAUnitNamedTwice) {
+  const BadInput cases[] = {
+      {TranslationFormat::Po,
+       "msgctxt \"0x1/0x2/0\"\nmsgid \"a\"\nmsgstr \"\"\n\n"
+       "msgctxt \"0x1/0x2/0\"\nmsgid \"b\"\nmsgstr \"\"\n",
+       "unit 0x00000001/0x00000002/0 appears twice"},
+      {TranslationFormat::Csv,
+       "id,source,target\r\n0x1/0x2/0,a,\r\n0x1/0x2/1,b,\r\n0x1/0x2/0,c,\r\n",
+       "line 4: unit 0x00000001/0x00000002/0 appears twice"},
+      {TranslationFormat::Json,
+       "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"a\"]}\n"
+       "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"b\"]}\n",
+       "line 2: unit 0x00000001/0x00000002/0 appears twice"},
+      {TranslationFormat::Xliff,
+       "<xliff version=\"2.0\"><file>\n<unit name=\"0x1/0x2/0\"/>\n<unit name=\"0x1/0x2/0\"/>"
+       "</file></xliff>",
+       "line 3: unit 0x00000001/0x00000002/0 appears twice"},
+  };
+  for (const BadInput& c : cases) {
+    SCOPED_TRACE(std::string(to_string(c.format)));
+    if (!translation_format_available(c.format)) continue;
+    const test_support::TempFile file(
+        {reinterpret_cast<const std::uint8_t*>(c.text.data()), c.text.size()}, "translation");
+    const auto read = read_translation(c.format, file.path());
+    ASSERT_FALSE(read.has_value());
+    EXPECT_EQ(read.error(), c.error);
+  }
+}
+
 TEST(XmlReader, ResolvesReferencesAndCdataAndKeepsLineEndsAsParsersDo) {
   XmlReader reader(
       "<?xml version=\"1.0\"?><!-- c --><a x='&lt;&#x41;&#66;'>1&amp;2\r\n"

@@ -69,7 +69,7 @@ TEST(ImportIntoTable, ChangesOnlyTranslatedTextsAndReportsTheRest) {
   for (const ImportCase& c : cases) {
     SCOPED_TRACE(c.name);
     StoredStringTable changed = table();
-    const TableImport result = import_into_table(kTable, changed, {c.unit}, c.compare_sources);
+    const TableImport result = import_into_table(kTable, changed, {&c.unit, 1}, c.compare_sources);
     EXPECT_EQ(result.changed_texts, c.changed);
     const std::vector<ImportProblem> expected_problems =
         c.problem.empty() ? std::vector<ImportProblem>{}
@@ -86,7 +86,8 @@ TEST(ImportIntoTable, ChangesOnlyTranslatedTextsAndReportsTheRest) {
 }
 
 TEST(UnitsByTable, GroupsKeepingFileOrder) {
-  const auto grouped = units_by_table({{.id = {2, 9, 0}}, {.id = {1, 5, 0}}, {.id = {2, 1, 0}}});
+  std::vector<TranslationUnit> units = {{.id = {2, 9, 0}}, {.id = {1, 5, 0}}, {.id = {2, 1, 0}}};
+  const auto grouped = units_by_table(units);
   ASSERT_EQ(grouped.size(), 2u);
   EXPECT_EQ(grouped.at(2)[0].id.key, 9u);
   EXPECT_EQ(grouped.at(2)[1].id.key, 1u);

@@ -180,14 +180,18 @@ TEST(ToolUsage, WrongInputsAreToldInPlainWords) {
   struct Case {
     std::string path;
     std::string err;
+    // What info still shows of the header; empty where there is none.
+    std::string magic_row;
   };
   const Case cases[] = {
-      {directory.path().string(), "is a directory"},
-      {"-", "archives must be seekable files"},
-      {not_archive.path().string(), "not an archive (marker 0x464C457F, expected 0x00005442)"},
-      {truncated.path().string(), "truncated: the header says " +
-                                      std::to_string(KnownArchive::get().header.file_size) +
-                                      " bytes, the file has " + std::to_string(half.size())},
+      {directory.path().string(), "is a directory", ""},
+      {"-", "archives must be seekable files", ""},
+      {not_archive.path().string(), "not an archive (marker 0x464C457F, expected 0x00005442)",
+       "magic           0x464C457F"},
+      {truncated.path().string(),
+       "truncated: the header says " + std::to_string(KnownArchive::get().header.file_size) +
+           " bytes, the file has " + std::to_string(half.size()),
+       "magic           0x00005442"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.err);
@@ -195,6 +199,16 @@ TEST(ToolUsage, WrongInputsAreToldInPlainWords) {
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "kelvane-dat: " + c.path + ": " + c.err + "\n");
+    const e2e::ProcessResult info = run_tool({"info", c.path});
+    EXPECT_EQ(info.exit_status, 1);
+    EXPECT_EQ(info.err, run.err);
+    if (c.magic_row.empty()) {
+      EXPECT_EQ(info.out, "");
+      continue;
+    }
+    EXPECT_TRUE(info.out.starts_with("Archive:     " + c.path + "\n")) << info.out;
+    EXPECT_NE(info.out.find("\n  " + c.magic_row + "\n"), std::string::npos) << info.out;
+    EXPECT_EQ(info.out.find("Files:"), std::string::npos) << info.out;
   }
 }
 

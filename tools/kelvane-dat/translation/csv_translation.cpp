@@ -28,7 +28,7 @@ void append_field(std::string& out, std::string_view field) {
   out += '"';
 }
 
-void append_record(std::string& out, const std::array<std::string, kColumns.size()>& fields) {
+void append_record(std::string& out, const std::array<std::string_view, kColumns.size()>& fields) {
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (i > 0) out += ',';
     append_field(out, fields[i]);
@@ -43,43 +43,64 @@ std::string variables_field(const std::vector<std::uint32_t>& variables) {
   return out;
 }
 
+// One record's fields. Their strings keep their storage from record to record, so reading a file
+// allocates only for the longest field of each column.
+class CsvRecord {
+ public:
+  std::size_t size() const { return size_; }
+  std::string_view operator[](std::size_t i) const { return fields_[i]; }
+
+ private:
+  friend class CsvReader;
+
+  void start_field() {
+    if (size_ == fields_.size()) fields_.emplace_back();
+    fields_[size_++].clear();
+  }
+  std::string& back() { return fields_[size_ - 1]; }
+
+  std::vector<std::string> fields_;
+  std::size_t size_ = 0;
+};
+
 // Splits RFC 4180 records; a bare LF also ends a record, as editors that rewrite line ends make.
 class CsvReader {
  public:
   explicit CsvReader(std::string_view text) : text_(text) {}
 
-  // The next record, nothing at the end, or an error naming the line.
-  std::expected<std::optional<std::vector<std::string>>, std::string> next() {
-    if (pos_ >= text_.size()) return std::nullopt;
-    std::vector<std::string> fields(1);
+  // Reads the next record into `record`; false at the end, or an error naming the line.
+  std::expected<bool, std::string> next(CsvRecord& record) {
+    if (pos_ >= text_.size()) return false;
+    record.size_ = 0;
+    record.start_field();
     const std::size_t start_line = line_;
     bool quoted = false;
     while (pos_ < text_.size()) {
       const char c = text_[pos_++];
       if (quoted) {
         if (c == '"' && pos_ < text_.size() && text_[pos_] == '"') {
-          fields.back() += '"';
+          record.back() += '"';
           ++pos_;
         } else if (c == '"') {
           quoted = false;
         } else {
           if (c == '\n') ++line_;
-          fields.back() += c;
+          record.back() += c;
         }
-      } else if (c == '"' && fields.back().empty()) {
+      } else if (c == '"' && record.back().empty()) {
         quoted = true;
       } else if (c == ',') {
-        fields.emplace_back();
+        record.start_field();
       } else if (c == '\n' || (c == '\r' && pos_ < text_.size() && text_[pos_] == '\n')) {
         if (c == '\r') ++pos_;
         ++line_;
-        return fields;
+        return true;
       } else {
-        fields.back() += c;
+        record.back() += c;
       }
     }
     if (quoted) return std::unexpected("line " + std::to_string(start_line) + ": unclosed quote");
-    return fields;
+    return true;
   }
 
   std::size_t line() const { return line_; }
@@ -104,27 +125,32 @@ std::expected<std::vector<std::uint32_t>, std::string> parse_variables(std::stri
 
 }  // namespace
 
-std::string write_csv(const std::vector<TranslationUnit>& units) {
-  std::string out;
-  append_record(out, {std::string(kColumns[0]), std::string(kColumns[1]), std::string(kColumns[2]),
-                      std::string(kColumns[3]), std::string(kColumns[4])});
+std::string_view csv_opening() { return "id,source,target,data_id,variables\r\n"; }
+
+void append_csv(std::string& out, std::span<const TranslationUnit> units) {
   for (const TranslationUnit& unit : units) {
     append_record(out, {unit_id_text(unit.id), unit.source, unit.target, id_text(unit.data_id),
                         variables_field(unit.variables)});
   }
+}
+
+std::string write_csv(std::span<const TranslationUnit> units) {
+  std::string out(csv_opening());
+  append_csv(out, units);
   return out;
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // spreadsheets add a BOM
   CsvReader reader(text);
-  const auto header = reader.next();
+  CsvRecord record;
+  const auto header = reader.next(record);
   if (!header) return std::unexpected(header.error());
   // Columns by name, so a spreadsheet may reorder them or add its own.
   std::array<std::optional<std::size_t>, kColumns.size()> column;
-  for (std::size_t i = 0; *header && i < (*header)->size(); ++i) {
+  for (std::size_t i = 0; *header && i < record.size(); ++i) {
     for (std::size_t c = 0; c < kColumns.size(); ++c) {
-      if ((**header)[i] == kColumns[c]) column[c] = i;
+      if (record[i] == kColumns[c]) column[c] = i;
     }
   }
   if (!column[0] || !column[1] || !column[2]) {
@@ -133,31 +159,36 @@ std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_vi
   }
 
   std::vector<TranslationUnit> units;
+  SeenUnitIds seen;
   while (true) {
     const std::size_t line = reader.line();
-    const auto record = reader.next();
-    if (!record) return std::unexpected(record.error());
-    if (!*record) return units;
-    const std::vector<std::string>& fields = **record;
-    if (fields.size() == 1 && fields[0].empty()) continue;  // a blank line
-    const auto field = [&](std::size_t c) -> std::string {
-      return column[c] && *column[c] < fields.size() ? fields[*column[c]] : std::string();
+    const auto more = reader.next(record);
+    if (!more) return std::unexpected(more.error());
+    if (!*more) break;
+    if (record.size() == 1 && record[0].empty()) continue;  // a blank line
+    const auto field = [&](std::size_t c) -> std::string_view {
+      return column[c] && *column[c] < record.size() ? record[*column[c]] : std::string_view();
+    };
+    const auto problem = [line](const std::string& what) {
+      return std::unexpected("line " + std::to_string(line) + ": " + what);
     };
     const auto id = parse_unit_id(field(0));
-    if (!id) return std::unexpected("line " + std::to_string(line) + ": " + id.error());
-    TranslationUnit unit{.id = *id, .source = field(1), .target = field(2)};
-    if (const std::string data_id = field(3); !data_id.empty()) {
+    if (!id) return problem(id.error());
+    seen.add(*id, line);
+    TranslationUnit unit{
+        .id = *id, .source = std::string(field(1)), .target = std::string(field(2))};
+    if (const std::string_view data_id = field(3); !data_id.empty()) {
       const auto parsed = parse_file_id(data_id);
-      if (!parsed)
-        return std::unexpected("line " + std::to_string(line) + ": data_id: " + parsed.error());
+      if (!parsed) return problem("data_id: " + parsed.error());
       unit.data_id = *parsed;
     }
-    const auto variables = parse_variables(field(4));
-    if (!variables)
-      return std::unexpected("line " + std::to_string(line) + ": " + variables.error());
-    unit.variables = *variables;
+    auto variables = parse_variables(field(4));
+    if (!variables) return problem(variables.error());
+    unit.variables = std::move(*variables);
     units.push_back(std::move(unit));
   }
+  if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
+  return units;
 }
 
 }  // namespace kelvane_dat::cli

@@ -24,8 +24,8 @@ std::expected<std::uint32_t, std::string> id_field(const Json& line, const char*
 
 }  // namespace
 
-std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uint32_t language) {
-  std::string out;
+void append_json_lines(std::string& out, std::span<const TranslationUnit> units,
+                       std::uint32_t language) {
   // Units of one entry are consecutive: each line gathers one entry's texts.
   for (std::size_t i = 0; i < units.size();) {
     const TranslationUnit& first = units[i];
@@ -40,11 +40,17 @@ std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uin
     }
     out += string_entry_json_line(first.id.table, language, first.id.key, entry);
   }
+}
+
+std::string write_json_lines(std::span<const TranslationUnit> units, std::uint32_t language) {
+  std::string out;
+  append_json_lines(out, units, language);
   return out;
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_json_lines(std::string_view text) {
   std::vector<TranslationUnit> units;
+  SeenUnitIds seen;
   std::size_t line_number = 0;
   while (!text.empty()) {
     ++line_number;
@@ -68,11 +74,12 @@ std::expected<std::vector<TranslationUnit>, std::string> read_json_lines(std::st
     }
     for (std::size_t i = 0; i < strings->size(); ++i) {
       if (!(*strings)[i].is_string()) return problem("\"strings\" holds something not a string");
-      units.push_back({.id = {*table, *key, static_cast<std::uint32_t>(i)},
-                       .source = {},
-                       .target = (*strings)[i].get<std::string>()});
+      const UnitId id{*table, *key, static_cast<std::uint32_t>(i)};
+      seen.add(id, line_number);
+      units.push_back({.id = id, .source = {}, .target = (*strings)[i].get<std::string>()});
     }
   }
+  if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
   return units;
 }
 

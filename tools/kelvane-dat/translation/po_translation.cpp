@@ -1,11 +1,12 @@
-// PO files through GNU gettext's libgettextpo, so they are what msgfmt, msgmerge and translators'
-// editors expect. Each unit is one message: msgctxt its unit id (texts repeat, so the source text
-// alone cannot name a unit), msgid its source text, an extracted comment (#.) its note.
+// PO files as msgfmt, msgmerge and translators' editors expect them. Each unit is one message:
+// msgctxt its unit id (texts repeat, so the source text alone cannot name a unit), msgid its source
+// text, an extracted comment (#.) its note. Writing is plain text laid out as gettext lays it out
+// (escapes, a text with line breaks split after each); reading goes through GNU gettext's
+// libgettextpo, which knows every corner of the syntax.
 
 #include <gettext-po.h>
 
 #include <csetjmp>
-#include <cstdio>
 #include <memory>
 
 #include "translation/translation_codecs.hpp"
@@ -14,18 +15,79 @@ namespace kelvane_dat::cli {
 
 namespace {
 
-// Every header field msgfmt --check looks for. The target language is the translator's to fill in.
-constexpr const char* kHeader =
-    "Project-Id-Version: kelvane-dat string tables\n"
-    "Report-Msgid-Bugs-To: \n"
-    "POT-Creation-Date: 2000-01-01 00:00+0000\n"
-    "PO-Revision-Date: YEAR-MO-DA HO:MI+ZONE\n"
-    "Last-Translator: FULL NAME <EMAIL@ADDRESS>\n"
-    "Language-Team: LANGUAGE <LL@li.org>\n"
-    "Language: \n"
-    "MIME-Version: 1.0\n"
-    "Content-Type: text/plain; charset=UTF-8\n"
-    "Content-Transfer-Encoding: 8bit\n";
+// The header message, with every header field msgfmt --check looks for. The target language is
+// the translator's to fill in.
+constexpr std::string_view kHeader =
+    "msgid \"\"\n"
+    "msgstr \"\"\n"
+    "\"Project-Id-Version: kelvane-dat string tables\\n\"\n"
+    "\"Report-Msgid-Bugs-To: \\n\"\n"
+    "\"POT-Creation-Date: 2000-01-01 00:00+0000\\n\"\n"
+    "\"PO-Revision-Date: YEAR-MO-DA HO:MI+ZONE\\n\"\n"
+    "\"Last-Translator: FULL NAME <EMAIL@ADDRESS>\\n\"\n"
+    "\"Language-Team: LANGUAGE <LL@li.org>\\n\"\n"
+    "\"Language: \\n\"\n"
+    "\"MIME-Version: 1.0\\n\"\n"
+    "\"Content-Type: text/plain; charset=UTF-8\\n\"\n"
+    "\"Content-Transfer-Encoding: 8bit\\n\"\n";
+
+// `text` quoted as a PO string, with gettext's escapes; UTF-8 goes in as it is.
+void append_quoted(std::string& out, std::string_view text) {
+  out += '"';
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\a':
+        out += "\\a";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\v':
+        out += "\\v";
+        break;
+      default:
+        out += c;
+    }
+  }
+  out += "\"\n";
+}
+
+// `keyword "text"`; a text with a line break before its end goes as gettext writes it, an empty
+// first line and then one line per line of the text, so translators see its lines.
+void append_field(std::string& out, std::string_view keyword, std::string_view text) {
+  out += keyword;
+  out += ' ';
+  const std::size_t first_break = text.find('\n');
+  if (first_break == std::string_view::npos || first_break + 1 == text.size()) {
+    append_quoted(out, text);
+    return;
+  }
+  out += "\"\"\n";
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
+    append_quoted(out, text.substr(0, length));
+    text.remove_prefix(length);
+  }
+}
 
 // libgettextpo reports through callbacks, and a fatal error's callback must not return: it jumps
 // back to the call that started the operation. Only C frames lie between, so nothing is skipped
@@ -73,48 +135,27 @@ po_file_t read_or_null(const char* path, std::string& errors) {
   return po_file_read(path, &kHandler);
 }
 
-bool write_or_fail(po_file_t file, const char* path, std::string& errors) {
-  std::jmp_buf jump;
-  reported = &errors;
-  fatal_exit = &jump;
-  if (setjmp(jump) != 0) return false;
-  po_file_write(file, path, &kHandler);
-  return true;
-}
-
 std::string text_of(const char* text) { return text == nullptr ? std::string() : text; }
 
 }  // namespace
 
-std::expected<void, std::string> write_po(const std::vector<TranslationUnit>& units,
-                                          const std::filesystem::path& path) {
-  const PoFile file(po_file_create());
-  po_message_iterator_t iterator = po_message_iterator(file.get(), nullptr);
-  po_message_t header = po_message_create();
-  po_message_set_msgid(header, "");
-  po_message_set_msgstr(header, kHeader);
-  po_message_insert(iterator, header);
+std::string_view po_opening() { return kHeader; }
+
+std::expected<void, std::string> append_po(std::string& out,
+                                           std::span<const TranslationUnit> units) {
   for (const TranslationUnit& unit : units) {
     // PO strings end at their first zero byte.
     if (unit.source.find('\0') != std::string::npos ||
         unit.target.find('\0') != std::string::npos) {
-      po_message_iterator_free(iterator);
       return std::unexpected("unit " + unit_id_text(unit.id) +
                              " holds U+0000, which PO cannot carry");
     }
-    po_message_t message = po_message_create();
-    po_message_set_msgctxt(message, unit_id_text(unit.id).c_str());
-    po_message_set_msgid(message, unit.source.c_str());
-    po_message_set_msgstr(message, unit.target.c_str());
-    po_message_set_extracted_comments(message, unit_note(unit).c_str());
-    po_message_insert(iterator, message);
-  }
-  po_message_iterator_free(iterator);
-
-  std::string errors;
-  const std::string name = path == "-" ? std::string("-") : path.string();
-  if (!write_or_fail(file.get(), name.c_str(), errors) || !errors.empty()) {
-    return std::unexpected(errors);
+    out += "\n#. ";
+    out += unit_note(unit);
+    out += '\n';
+    append_field(out, "msgctxt", unit_id_text(unit.id));
+    append_field(out, "msgid", unit.source);
+    append_field(out, "msgstr", unit.target);
   }
   return {};
 }
@@ -126,6 +167,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_po(
   if (!file || !errors.empty()) return std::unexpected(errors.empty() ? "cannot read" : errors);
 
   std::vector<TranslationUnit> units;
+  SeenUnitIds seen;
   po_message_iterator_t iterator = po_message_iterator(file.get(), nullptr);
   std::string problem;
   for (po_message_t message = po_next_message(iterator); message != nullptr;
@@ -138,6 +180,8 @@ std::expected<std::vector<TranslationUnit>, std::string> read_po(
       problem = id.error();
       break;
     }
+    // libgettextpo tells a message's line only to its own error reports: no line here.
+    seen.add(*id, 0);
     // A fuzzy translation is a guess msgmerge made; it is not the translator's yet.
     units.push_back({.id = *id,
                      .source = text_of(po_message_msgid(message)),
@@ -146,6 +190,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_po(
   }
   po_message_iterator_free(iterator);
   if (!problem.empty()) return std::unexpected(problem);
+  if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
   return units;
 }
 

@@ -1,12 +1,15 @@
 #pragma once
 
-// The formats of translation_file.hpp one by one, for its dispatch and for their tests. Writers of
-// text formats return the file's bytes and readers take them; PO goes through libgettextpo, which
-// reads and writes files itself.
+// The formats of translation_file.hpp one by one, for its writer and readers and for their tests.
+// Each writer comes in parts, so a file can be written table by table: an opening before the first
+// unit, units appended in file order (one call never ends within an entry's units, and XLIFF's
+// never within a table's), a closing after the last. Readers of text formats take the file's
+// bytes; PO is read by libgettextpo, which reads the file itself.
 
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,19 +18,29 @@
 
 namespace kelvane_dat::cli {
 
-std::string write_csv(const std::vector<TranslationUnit>& units);
+std::string_view csv_opening();
+void append_csv(std::string& out, std::span<const TranslationUnit> units);
+// The whole file.
+std::string write_csv(std::span<const TranslationUnit> units);
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text);
 
-// `language` is the tables' language code, which each line carries.
-std::string write_json_lines(const std::vector<TranslationUnit>& units, std::uint32_t language);
+// JSON Lines needs no opening or closing. `language` is the tables' language code, which each line
+// carries.
+void append_json_lines(std::string& out, std::span<const TranslationUnit> units,
+                       std::uint32_t language);
+std::string write_json_lines(std::span<const TranslationUnit> units, std::uint32_t language);
 std::expected<std::vector<TranslationUnit>, std::string> read_json_lines(std::string_view text);
 
-std::string write_xliff(const std::vector<TranslationUnit>& units, std::uint32_t source_language);
+std::string xliff_opening(std::uint32_t source_language);
+void append_xliff(std::string& out, std::span<const TranslationUnit> units);
+std::string_view xliff_closing();
+std::string write_xliff(std::span<const TranslationUnit> units, std::uint32_t source_language);
 std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_view text);
 
-// `path` "-" is standard output.
-std::expected<void, std::string> write_po(const std::vector<TranslationUnit>& units,
-                                          const std::filesystem::path& path);
+// PO needs no closing. Appending fails on a text holding U+0000, which PO cannot carry.
+std::string_view po_opening();
+std::expected<void, std::string> append_po(std::string& out,
+                                           std::span<const TranslationUnit> units);
 std::expected<std::vector<TranslationUnit>, std::string> read_po(const std::filesystem::path& path);
 
 }  // namespace kelvane_dat::cli

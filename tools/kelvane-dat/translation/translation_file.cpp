@@ -1,7 +1,8 @@
 #include "translation/translation_file.hpp"
 
+#include <array>
 #include <fstream>
-#include <iterator>
+#include <system_error>
 #include <utility>
 
 #include "report.hpp"
@@ -21,23 +22,22 @@ std::unexpected<std::string> no_po() {
 }
 #endif
 
-std::expected<void, std::string> write_text(const std::string& text,
-                                            const std::filesystem::path& path) {
-  if (path == "-") {
-    write_out(text);
-    return {};
-  }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) return std::unexpected("cannot write " + path.string());
-  return {};
-}
+// What a buffer holds before it goes to the file.
+constexpr std::size_t kFlushSize = std::size_t{1} << 20;
 
 std::expected<std::string, std::string> read_text(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::unexpected("cannot open " + path.string());
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // In chunks, into a string reserved to the file's size: a character at a time through stream
+  // iterators, or a string copied at every doubling, cost more than parsing the file.
+  std::string text;
+  std::error_code size_unknown;
+  const std::uintmax_t size = std::filesystem::file_size(path, size_unknown);
+  if (!size_unknown) text.reserve(static_cast<std::size_t>(size));
+  std::array<char, 1 << 16> chunk;
+  while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
+    text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) return std::unexpected("cannot read " + path.string());
   return text;
 }
@@ -90,25 +90,91 @@ bool translation_format_available([[maybe_unused]] TranslationFormat format) {
 #endif
 }
 
-std::expected<void, std::string> write_translation(TranslationFormat format,
-                                                   const std::vector<TranslationUnit>& units,
-                                                   std::uint32_t source_language,
-                                                   const std::filesystem::path& path) {
-  switch (format) {
+std::expected<TranslationWriter, std::string> TranslationWriter::create(
+    TranslationFormat format, const std::filesystem::path& path) {
+#if !KELVANE_HAVE_GETTEXTPO
+  if (format == TranslationFormat::Po) return no_po();
+#endif
+  TranslationWriter writer(format, path);
+  if (path != "-") {
+    writer.file_ = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
+    if (!*writer.file_) return std::unexpected("cannot write " + path.string());
+  }
+  return writer;
+}
+
+void TranslationWriter::begin(std::uint32_t source_language) {
+  language_ = source_language;
+  switch (format_) {
     case TranslationFormat::Po:
 #if KELVANE_HAVE_GETTEXTPO
-      return write_po(units, path);
-#else
-      return no_po();
+      pending_ += po_opening();
 #endif
+      return;
     case TranslationFormat::Xliff:
-      return write_text(write_xliff(units, source_language), path);
+      pending_ += xliff_opening(source_language);
+      return;
     case TranslationFormat::Csv:
-      return write_text(write_csv(units), path);
+      pending_ += csv_opening();
+      return;
     case TranslationFormat::Json:
-      return write_text(write_json_lines(units, source_language), path);
+      return;
   }
   std::unreachable();
+}
+
+std::expected<void, std::string> TranslationWriter::write(std::span<const TranslationUnit> units) {
+  switch (format_) {
+    case TranslationFormat::Po: {
+#if KELVANE_HAVE_GETTEXTPO
+      const std::expected<void, std::string> appended = append_po(pending_, units);
+      if (!appended) return appended;
+#endif
+      break;
+    }
+    case TranslationFormat::Xliff:
+      append_xliff(pending_, units);
+      break;
+    case TranslationFormat::Csv:
+      append_csv(pending_, units);
+      break;
+    case TranslationFormat::Json:
+      append_json_lines(pending_, units, language_);
+      break;
+  }
+  if (pending_.size() < kFlushSize) return {};
+  return flush();
+}
+
+std::expected<void, std::string> TranslationWriter::finish() {
+  if (format_ == TranslationFormat::Xliff) pending_ += xliff_closing();
+  if (const auto flushed = flush(); !flushed) return flushed;
+  if (!file_) return {};
+  file_->close();
+  if (!*file_) return std::unexpected("cannot write " + path_.string());
+  return {};
+}
+
+std::expected<void, std::string> TranslationWriter::flush() {
+  if (!file_) {
+    write_out(pending_);
+  } else {
+    file_->write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+    if (!*file_) return std::unexpected("cannot write " + path_.string());
+  }
+  pending_.clear();
+  return {};
+}
+
+std::expected<void, std::string> write_translation(TranslationFormat format,
+                                                   std::span<const TranslationUnit> units,
+                                                   std::uint32_t source_language,
+                                                   const std::filesystem::path& path) {
+  std::expected<TranslationWriter, std::string> writer = TranslationWriter::create(format, path);
+  if (!writer) return std::unexpected(writer.error());
+  writer->begin(source_language);
+  if (const auto written = writer->write(units); !written) return written;
+  return writer->finish();
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_translation(

@@ -2,8 +2,8 @@
 
 // Translation files: string table texts out to the formats translators' tools speak, and back.
 //
-//   po     GNU gettext PO through libgettextpo: msgctxt is the unit id, msgid the source text,
-//          the note an extracted comment (#.). A text holding U+0000 cannot be written.
+//   po     GNU gettext PO, read through libgettextpo: msgctxt is the unit id, msgid the source
+//          text, the note an extracted comment (#.). A text holding U+0000 cannot be written.
 //   xliff  XLIFF 2.0: one <file> per table, one <unit> per text, named by its unit id; characters
 //          XML cannot hold go in as <cp hex="..."/>.
 //   csv    RFC 4180, UTF-8, CRLF, header row: id,source,target,data_id,variables.
@@ -11,12 +11,16 @@
 //          entry's strings as the targets of its texts and has no source text to compare.
 //
 // Writers take units in the order they are to appear; readers return the units a file names, in
-// file order, and fail on the first problem with a message naming the line or unit.
+// file order, and fail on the first problem with a message naming the line or unit; a unit named
+// twice is such a problem.
 
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,9 +41,38 @@ std::optional<TranslationFormat> translation_format_of_file(const std::filesyste
 // Whether this build has the format; PO needs libgettextpo, which some builds lack.
 bool translation_format_available(TranslationFormat format);
 
-// `source_language` is the tables' language code (1 is English). `path` "-" is standard output.
+// Writes a translation file a table at a time, so a caller need not hold every unit at once.
+// Call begin, then write for each table's units in file order, then finish; a file that failed is
+// left as far as it got.
+class TranslationWriter {
+ public:
+  // `path` "-" is standard output.
+  static std::expected<TranslationWriter, std::string> create(TranslationFormat format,
+                                                              const std::filesystem::path& path);
+
+  // `source_language` is the tables' language code (1 is English), which XLIFF names and each
+  // JSON line carries.
+  void begin(std::uint32_t source_language);
+  std::expected<void, std::string> write(std::span<const TranslationUnit> units);
+  std::expected<void, std::string> finish();
+
+ private:
+  TranslationWriter(TranslationFormat format, const std::filesystem::path& path)
+      : format_(format), path_(path) {}
+  std::expected<void, std::string> flush();
+
+  TranslationFormat format_;
+  std::filesystem::path path_;
+  // Null for standard output.
+  std::unique_ptr<std::ofstream> file_;
+  std::uint32_t language_ = 1;
+  // Written out once it grows past a buffer's worth, so the file's text never sits in memory.
+  std::string pending_;
+};
+
+// The whole file at once, through TranslationWriter.
 std::expected<void, std::string> write_translation(TranslationFormat format,
-                                                   const std::vector<TranslationUnit>& units,
+                                                   std::span<const TranslationUnit> units,
                                                    std::uint32_t source_language,
                                                    const std::filesystem::path& path);
 

@@ -1,18 +1,30 @@
 #include "translation/translation_import.hpp"
 
-#include <utility>
+#include <algorithm>
 
 namespace kelvane_dat::cli {
 
-std::map<std::uint32_t, std::vector<TranslationUnit>> units_by_table(
-    std::vector<TranslationUnit> units) {
-  std::map<std::uint32_t, std::vector<TranslationUnit>> by_table;
-  for (TranslationUnit& unit : units) by_table[unit.id.table].push_back(std::move(unit));
-  return by_table;
+std::map<std::uint32_t, std::span<const TranslationUnit>> units_by_table(
+    std::vector<TranslationUnit>& units) {
+  const auto by_table = [](const TranslationUnit& a, const TranslationUnit& b) {
+    return a.id.table < b.id.table;
+  };
+  if (!std::is_sorted(units.begin(), units.end(), by_table)) {
+    std::stable_sort(units.begin(), units.end(), by_table);
+  }
+  std::map<std::uint32_t, std::span<const TranslationUnit>> tables;
+  for (std::size_t start = 0; start < units.size();) {
+    std::size_t end = start + 1;
+    while (end < units.size() && units[end].id.table == units[start].id.table) ++end;
+    tables.emplace_hint(tables.end(), units[start].id.table,
+                        std::span<const TranslationUnit>(units).subspan(start, end - start));
+    start = end;
+  }
+  return tables;
 }
 
 TableImport import_into_table(std::uint32_t table_id, StoredStringTable& table,
-                              const std::vector<TranslationUnit>& units, bool compare_sources) {
+                              std::span<const TranslationUnit> units, bool compare_sources) {
   TableImport result;
   for (const TranslationUnit& unit : units) {
     const auto problem = [&](std::string what) {

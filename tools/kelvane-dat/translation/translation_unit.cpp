@@ -1,5 +1,6 @@
 #include "translation/translation_unit.hpp"
 
+#include <algorithm>
 #include <charconv>
 
 #include "archive.hpp"
@@ -35,6 +36,25 @@ std::expected<UnitId, std::string> parse_unit_id(std::string_view text) {
     return invalid_unit_id(text);
   }
   return UnitId{*table, *key, index};
+}
+
+std::optional<std::string> SeenUnitIds::repeated() {
+  const auto by_id = [](const Seen& a, const Seen& b) { return a.id < b.id; };
+  // Stable, so a repeat follows the earlier mention of its id.
+  if (!std::is_sorted(seen_.begin(), seen_.end(), by_id)) {
+    std::stable_sort(seen_.begin(), seen_.end(), by_id);
+  }
+  const Seen* first_repeat = nullptr;
+  for (std::size_t i = 1; i < seen_.size(); ++i) {
+    if (seen_[i].id == seen_[i - 1].id &&
+        (first_repeat == nullptr || seen_[i].line < first_repeat->line)) {
+      first_repeat = &seen_[i];
+    }
+  }
+  if (first_repeat == nullptr) return std::nullopt;
+  const std::string where =
+      first_repeat->line == 0 ? "" : "line " + std::to_string(first_repeat->line) + ": ";
+  return where + "unit " + unit_id_text(first_repeat->id) + " appears twice";
 }
 
 std::string unit_note(const TranslationUnit& unit) {

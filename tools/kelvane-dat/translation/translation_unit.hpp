@@ -4,8 +4,11 @@
 // ("0x2300000A/0x014152D5/0"), its source text, a target the translator fills in, and what the
 // entry says about the text (its data id and variables), which goes out as a translator's comment.
 
+#include <compare>
+#include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,7 +22,7 @@ struct UnitId {
   std::uint32_t key = 0;
   std::uint32_t index = 0;
 
-  friend bool operator==(const UnitId&, const UnitId&) = default;
+  friend auto operator<=>(const UnitId&, const UnitId&) = default;
 };
 
 struct TranslationUnit {
@@ -39,6 +42,26 @@ struct TranslationUnit {
 // "0x2300000A/0x014152D5/0".
 std::string unit_id_text(const UnitId& id);
 std::expected<UnitId, std::string> parse_unit_id(std::string_view text);
+
+// The unit ids a reader met, with the line of each (0 where the format tells none). A file that
+// names one unit twice would put two translations on one text, the later silently winning, so
+// every reader refuses it once the rest of the file has read well. Exported files name units in
+// ascending order, which one pass confirms; only files in another order are sorted.
+class SeenUnitIds {
+ public:
+  void add(const UnitId& id, std::size_t line) { seen_.push_back({id, line}); }
+
+  // "line 4: unit 0x2300000A/0x014152D5/0 appears twice" (no line where none was given) for the
+  // repeat nearest the start of the file; nothing when no id repeats.
+  std::optional<std::string> repeated();
+
+ private:
+  struct Seen {
+    UnitId id;
+    std::size_t line = 0;
+  };
+  std::vector<Seen> seen_;
+};
 
 // "data id 0x31000001; variables 0x00000001 0x00000002" ("variables none" without any): what a
 // translator needs to know about the text without this tool.

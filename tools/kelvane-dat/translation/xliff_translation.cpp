@@ -55,12 +55,6 @@ void append_escaped(std::string& out, std::string_view text, bool attribute) {
   });
 }
 
-std::string escaped(std::string_view text, bool attribute = false) {
-  std::string out;
-  append_escaped(out, text, attribute);
-  return out;
-}
-
 std::string variables_text(const std::vector<std::uint32_t>& variables) {
   std::string out;
   for (const std::uint32_t variable : variables)
@@ -74,10 +68,12 @@ std::string_view language_tag(std::uint32_t language) { return language == 1 ? "
 
 }  // namespace
 
-std::string write_xliff(const std::vector<TranslationUnit>& units, std::uint32_t source_language) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff xmlns=\"" +
-                    std::string(kNamespace) + "\" version=\"2.0\" srcLang=\"" +
-                    std::string(language_tag(source_language)) + "\">\n";
+std::string xliff_opening(std::uint32_t source_language) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xliff xmlns=\"" + std::string(kNamespace) +
+         "\" version=\"2.0\" srcLang=\"" + std::string(language_tag(source_language)) + "\">\n";
+}
+
+void append_xliff(std::string& out, std::span<const TranslationUnit> units) {
   std::optional<std::uint32_t> open_table;
   for (const TranslationUnit& unit : units) {
     if (open_table != unit.id.table) {
@@ -90,28 +86,46 @@ std::string write_xliff(const std::vector<TranslationUnit>& units, std::uint32_t
     out += "   <notes>\n    <note category=\"data-id\">" + id_text(unit.data_id) +
            "</note>\n    <note category=\"variables\">" + variables_text(unit.variables) +
            "</note>\n   </notes>\n";
-    out += "   <segment>\n    <source>" + escaped(unit.source) + "</source>\n";
-    if (!unit.target.empty()) out += "    <target>" + escaped(unit.target) + "</target>\n";
+    out += "   <segment>\n    <source>";
+    append_escaped(out, unit.source, /*attribute=*/false);
+    out += "</source>\n";
+    if (!unit.target.empty()) {
+      out += "    <target>";
+      append_escaped(out, unit.target, /*attribute=*/false);
+      out += "</target>\n";
+    }
     out += "   </segment>\n  </unit>\n";
   }
   if (open_table) out += " </file>\n";
-  return out + "</xliff>\n";
+}
+
+std::string_view xliff_closing() { return "</xliff>\n"; }
+
+std::string write_xliff(std::span<const TranslationUnit> units, std::uint32_t source_language) {
+  std::string out = xliff_opening(source_language);
+  append_xliff(out, units);
+  out += xliff_closing();
+  return out;
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_view text) {
   XmlReader reader(text);
   std::vector<TranslationUnit> units;
   std::optional<TranslationUnit> unit;
+  SeenUnitIds seen;
   // The text being collected: the unit's source or target, nothing outside them.
   std::string* into = nullptr;
   bool saw_root = false;
   while (true) {
     auto event = reader.next();
     if (!event) return std::unexpected(event.error());
-    const std::string where = "line " + std::to_string(event->line) + ": ";
+    const auto problem = [&event](std::string_view what) {
+      return std::unexpected("line " + std::to_string(event->line) + ": " + std::string(what));
+    };
     switch (event->kind) {
       case XmlEvent::Kind::Finish:
         if (!saw_root) return std::unexpected<std::string>("not an XLIFF 2.0 document");
+        if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
         return units;
       case XmlEvent::Kind::Text:
         if (into != nullptr) *into += event->text;
@@ -121,14 +135,15 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
         if (!saw_root) {
           const std::string* version = event->attribute("version");
           if (name != "xliff" || version == nullptr || !version->starts_with("2.")) {
-            return std::unexpected(where + "not an XLIFF 2.0 document");
+            return problem("not an XLIFF 2.0 document");
           }
           saw_root = true;
         } else if (name == "unit") {
           const std::string* unit_name = event->attribute("name");
-          if (unit_name == nullptr) return std::unexpected(where + "a <unit> without a name");
+          if (unit_name == nullptr) return problem("a <unit> without a name");
           const auto id = parse_unit_id(*unit_name);
-          if (!id) return std::unexpected(where + id.error());
+          if (!id) return problem(id.error());
+          seen.add(*id, event->line);
           unit = TranslationUnit{.id = *id};
         } else if (unit && (name == "source" || name == "target")) {
           into = name == "source" ? &unit->source : &unit->target;
@@ -138,7 +153,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_xliff(std::string_
           if (hex == nullptr ||
               std::from_chars(hex->data(), hex->data() + hex->size(), code, 16).ec != std::errc() ||
               code > 0x10FFFF) {
-            return std::unexpected(where + "a <cp> without a valid hex code point");
+            return problem("a <cp> without a valid hex code point");
           }
           detail::append_utf8(*into, static_cast<char32_t>(code));
         }

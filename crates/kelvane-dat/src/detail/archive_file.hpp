@@ -39,8 +39,13 @@ class SystemArchiveFile final : public ArchiveFile {
   // readers out of the range they cover), so readers are never kept out. It lasts as long as the
   // object.
   [[nodiscard]] static Result<SystemArchiveFile> open_locked(const std::filesystem::path& path);
-  // Creates `path`, or empties it if it exists.
-  [[nodiscard]] static Result<SystemArchiveFile> create(const std::filesystem::path& path);
+  // Creates `path`, or empties it if it exists. No lock: a new file has no other writer to keep
+  // out, so nothing here differs between systems.
+  [[nodiscard]] static Result<SystemArchiveFile> create(const std::filesystem::path& path) {
+    auto file = FileDescriptor::open(path, FileDescriptor::Access::CreateReadWrite);
+    if (!file) return std::unexpected(DatError::path_error(path, file.error()));
+    return SystemArchiveFile(std::move(*file));
+  }
 
   std::expected<void, IoError> read_exact_at_compat(std::span<std::uint8_t> buffer,
                                                     std::uint64_t offset) const override {

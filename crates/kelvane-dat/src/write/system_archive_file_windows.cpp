@@ -35,12 +35,6 @@ Result<SystemArchiveFile> SystemArchiveFile::open_locked(const std::filesystem::
   return SystemArchiveFile(std::move(*file));
 }
 
-Result<SystemArchiveFile> SystemArchiveFile::create(const std::filesystem::path& path) {
-  auto file = FileDescriptor::open(path, FileDescriptor::Access::CreateReadWrite);
-  if (!file) return std::unexpected(DatError::path_error(path, file.error()));
-  return SystemArchiveFile(std::move(*file));
-}
-
 std::expected<void, IoError> SystemArchiveFile::write_all_at(std::span<const std::uint8_t> bytes,
                                                              std::uint64_t offset) {
   std::size_t written = 0;
