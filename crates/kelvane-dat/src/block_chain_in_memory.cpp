@@ -10,6 +10,7 @@
 #include "detail/chain_into_span.hpp"
 #include "detail/chain_walk.hpp"
 #include "detail/endian.hpp"
+#include "kelvane_platform/compiler.hpp"
 
 namespace kelvane_dat {
 
@@ -42,14 +43,45 @@ class ImageSource {
   std::span<const std::uint8_t> image_;
 };
 
+// The walk copies from memory that is usually not yet in the caches, one block at a time; asking
+// for the block a page further on as each block is taken keeps the loads of a contiguous chain,
+// and of the file stored after it, ahead of the copy.
+constexpr std::uint64_t kPrefetchDistance = 4096;
+constexpr std::uint32_t kCacheLine = 64;
+
+void prefetch_ahead(std::span<const std::uint8_t> image, std::uint32_t block,
+                    std::uint32_t block_size) {
+  const std::uint64_t ahead = std::uint64_t{block} + kPrefetchDistance;
+  if (ahead + block_size > image.size()) return;
+  for (std::uint32_t line = 0; line < block_size; line += kCacheLine) {
+    kelvane_platform::prefetch_for_read(image.data() + ahead + line);
+  }
+}
+
 // The straightforward walk, each block decided by chain_step as every walk decides it, each read
 // replaced by a bounds check and each payload handed to `take` where it lies in the image.
+//
+// Taking each block's next offset from its pointer makes every block wait for the load of the one
+// before it, from memory when the image is larger than the caches. So a block that lies wholly in
+// the image, gives a full share and points to the block right after it is taken first, as
+// chain_step would take it, by comparing its pointer with that offset: the walk then knows where
+// it goes before the pointer arrives, and the loads of a contiguous run overlap.
 template <class TakePayload>
 Result<void> walk(std::span<const std::uint8_t> image, std::uint32_t block_size,
                   std::uint32_t offset, std::uint32_t size, TakePayload&& take) {
   std::uint32_t remaining = size;
   std::uint32_t current = offset;
+  const bool has_payload_room = block_size > kPointerSize;
+  const std::uint32_t per_block = has_payload_room ? block_size - kPointerSize : 0;
   while (remaining > 0) {
+    while (has_payload_room && remaining > per_block &&
+           std::uint64_t{current} + block_size <= image.size() &&
+           load_le32(image.data() + current) == std::uint64_t{current} + block_size) {
+      prefetch_ahead(image, current, block_size);
+      take(image.subspan(std::size_t{current} + kPointerSize, per_block));
+      remaining -= per_block;
+      current += block_size;
+    }
     if (!ImageSource::holds(image, current, kPointerSize)) {
       return std::unexpected(IoError::fill_whole_buffer());
     }

@@ -30,6 +30,16 @@
 
 namespace kelvane_platform {
 
+// Asks for the cache line holding `address` to be loaded for reading, without waiting for it and
+// without faulting. Where the compiler offers no such hint, nothing.
+inline void prefetch_for_read(const void* address) {
+#if defined(__GNUC__)
+  __builtin_prefetch(address, 0);
+#else
+  static_cast<void>(address);
+#endif
+}
+
 // A symbol's source-level name ("std::runtime_error") from its mangled form, or the input
 // unchanged where the compiler's names are not mangled or it cannot be demangled.
 inline std::string demangle(const char* name) {
