@@ -21,7 +21,8 @@ bool xml_can_hold(char32_t c) {
   return c == 0x9 || c == 0xA || (c >= 0x20 && c != 0xFFFE && c != 0xFFFF);
 }
 
-void append_escaped(std::string& out, std::string_view text, bool attribute) {
+// Texts only ever go between tags, where a quote needs no escaping.
+void append_escaped(std::string& out, std::string_view text) {
   detail::for_each_code_point(text, [&](char32_t c) {
     switch (c) {
       case U'&':
@@ -32,9 +33,6 @@ void append_escaped(std::string& out, std::string_view text, bool attribute) {
         return;
       case U'>':
         out += "&gt;";
-        return;
-      case U'"':
-        out += attribute ? "&quot;" : "\"";
         return;
       case U'\r':
         out += "&#xD;";
@@ -87,11 +85,11 @@ void append_xliff(std::string& out, std::span<const TranslationUnit> units) {
            "</note>\n    <note category=\"variables\">" + variables_text(unit.variables) +
            "</note>\n   </notes>\n";
     out += "   <segment>\n    <source>";
-    append_escaped(out, unit.source, /*attribute=*/false);
+    append_escaped(out, unit.source);
     out += "</source>\n";
     if (!unit.target.empty()) {
       out += "    <target>";
-      append_escaped(out, unit.target, /*attribute=*/false);
+      append_escaped(out, unit.target);
       out += "</target>\n";
     }
     out += "   </segment>\n  </unit>\n";
