@@ -12,6 +12,24 @@
 namespace kelvane_dat::cli::testing {
 namespace {
 
+// grep with `options`, then the known archive: what it prints and its exit status.
+struct OptionsCase {
+  std::vector<std::string> options;
+  std::string out;
+  int status;
+};
+
+void expect_grep_on_known_archive(const OptionsCase& c) {
+  std::vector<std::string> args = {"grep"};
+  args.insert(args.end(), c.options.begin(), c.options.end());
+  args.push_back(KnownArchive::get().path());
+  SCOPED_TRACE(::testing::PrintToString(args));
+  const e2e::ProcessResult run = run_tool(args);
+  EXPECT_EQ(run.exit_status, c.status) << run.err;
+  EXPECT_EQ(run.out, c.out);
+  EXPECT_EQ(run.err, "");
+}
+
 TEST(ToolGrep, PrintsEachMatchingTextAndExitsAsGrepDoes) {
   struct Case {
     std::vector<std::string> options;
@@ -57,14 +75,9 @@ TEST(ToolGrep, PrintsEachMatchingTextAndExitsAsGrepDoes) {
 // -e, -v, -c and -l, alone and together; the archive's tables hold "Café 😀", "Say…", "Line…"
 // (0x23000001) and "Left Alt", "Left Ctrl" (0x2300000A).
 TEST(ToolGrep, SelectsCountsAndListsAsGrepDoes) {
-  struct Case {
-    std::vector<std::string> options;
-    std::string out;
-    int status;
-  };
   const std::string left_alt = "0x2300000A  0x014152D5  \"Left Alt\"\n";
   const std::string left_ctrl = "0x2300000A  0x04CD833C  \"Left Ctrl\"\n";
-  const Case cases[] = {
+  const OptionsCase cases[] = {
       {{"-e", "Alt", "-e", "Ctrl"}, left_alt + left_ctrl, 0},
       {{"-e", "Ctrl", "--regexp=nothing"}, left_ctrl, 0},
       {{"-v", "Caf|Say|Line"}, left_alt + left_ctrl, 0},
@@ -91,27 +104,13 @@ TEST(ToolGrep, SelectsCountsAndListsAsGrepDoes) {
       {{"--color=never", "Left A"}, left_alt, 0},
       {{"--color=always", "--json", "-l", "Ctrl"}, "{\"table\":\"0x2300000A\"}\n", 0},
   };
-  for (const Case& c : cases) {
-    std::vector<std::string> args = {"grep"};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    args.push_back(KnownArchive::get().path());
-    SCOPED_TRACE(::testing::PrintToString(args));
-    const e2e::ProcessResult run = run_tool(args);
-    EXPECT_EQ(run.exit_status, c.status) << run.err;
-    EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.err, "");
-  }
+  for (const OptionsCase& c : cases) expect_grep_on_known_archive(c);
 }
 
 // -t: files of other types are searched as bytes, each file one unit. 0x06000001 (Texture) and
 // 0x0A000002 (Audio) hold bytes 7i mod 251 and 7i mod 13, 0x0E000004 (Table) "plain text\n".
 TEST(ToolGrep, SearchesTheBytesOfFilesOfOtherTypes) {
-  struct Case {
-    std::vector<std::string> options;
-    std::string out;
-    int status;
-  };
-  const Case cases[] = {
+  const OptionsCase cases[] = {
       {{"-t", "Texture", "\\x00\\x07"}, "0x06000001  binary file matches at byte 0\n", 0},
       {{"-t", "Texture", "-t", "Audio", "-c", "\\x00\\x07"},
        "0x06000001  12\n0x0A000002  385\n",
@@ -130,16 +129,7 @@ TEST(ToolGrep, SearchesTheBytesOfFilesOfOtherTypes) {
        "{\"file\":\"0x0A000002\",\"count\":385}\n",
        0},
   };
-  for (const Case& c : cases) {
-    std::vector<std::string> args = {"grep"};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    args.push_back(KnownArchive::get().path());
-    SCOPED_TRACE(::testing::PrintToString(args));
-    const e2e::ProcessResult run = run_tool(args);
-    EXPECT_EQ(run.exit_status, c.status) << run.err;
-    EXPECT_EQ(run.out, c.out);
-    EXPECT_EQ(run.err, "");
-  }
+  for (const OptionsCase& c : cases) expect_grep_on_known_archive(c);
 }
 
 // --color=auto (the default) colours a terminal unless NO_COLOR is set and not empty.
