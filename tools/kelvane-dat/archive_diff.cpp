@@ -16,7 +16,7 @@ namespace kelvane_dat::cli {
 namespace {
 
 // What comparing one id gave: a change, a failure, or (unchanged) neither.
-struct Outcome {
+struct ComparisonOutcome {
   std::optional<FileChange> change;
   std::optional<DiffFailure> failure;
 };
@@ -26,7 +26,8 @@ bool same_entry(const DatFileEntry& a, const DatFileEntry& b) {
          a.version == b.version;
 }
 
-Outcome quick_compare(const DiffSide& old_side, const DiffSide& new_side, std::uint32_t id) {
+ComparisonOutcome quick_compare(const DiffSide& old_side, const DiffSide& new_side,
+                                std::uint32_t id) {
   const DatFileEntry* old_entry = old_side.archive.find(id);
   const DatFileEntry* new_entry = new_side.archive.find(id);
   if (old_entry != nullptr && new_entry != nullptr && same_entry(*old_entry, *new_entry)) return {};
@@ -126,13 +127,13 @@ TableChanges compare_tables(const DiffSide& old_side, const FileView& old_view,
 // Compares by content the ids of one group, which read the same chain on each side: each chain is
 // read and compared once, and a changed string table decoded once, however many ids share them. A
 // side without the file is read for its size.
-std::vector<Outcome> compare_group(SideReader& old_reader, SideReader& new_reader,
-                                   std::span<const std::uint32_t> ids) {
+std::vector<ComparisonOutcome> compare_group(SideReader& old_reader, SideReader& new_reader,
+                                             std::span<const std::uint32_t> ids) {
   const DiffSide& old_side = old_reader.side();
   const DiffSide& new_side = new_reader.side();
   const SharedBytes old_bytes = old_reader.read(ids.front());
   const SharedBytes new_bytes = new_reader.read(ids.front());
-  std::vector<Outcome> outcomes;
+  std::vector<ComparisonOutcome> outcomes;
   if ((old_bytes && !*old_bytes) || (new_bytes && !*new_bytes)) {
     for (const std::uint32_t id : ids) {
       std::optional<DiffFailure> failure = read_failure(old_side, old_bytes, id);
@@ -146,7 +147,7 @@ std::vector<Outcome> compare_group(SideReader& old_reader, SideReader& new_reade
   // Decoded at the group's first string table, for every one of them.
   std::optional<TableChanges> tables;
   for (const std::uint32_t id : ids) {
-    Outcome outcome;
+    ComparisonOutcome outcome;
     FileChange change;
     change.id = id;
     change.type = (new_bytes ? new_side : old_side).archive.file_type(id);
@@ -195,7 +196,7 @@ ArchiveDiff diff_archives(const DiffSide& old_side, const DiffSide& new_side,
               });
   SideReader old_reader(old_side, groups);
   SideReader new_reader(new_side, groups);
-  std::vector<std::vector<Outcome>> outcomes(groups.size());
+  std::vector<std::vector<ComparisonOutcome>> outcomes(groups.size());
   // One thread: the readers keep shared chains between groups.
   for_each_in_parallel(groups.size(), 1, "comparing", [&](std::size_t i) {
     outcomes[i] = quick ? std::vector{quick_compare(old_side, new_side, groups[i].front())}
@@ -203,8 +204,8 @@ ArchiveDiff diff_archives(const DiffSide& old_side, const DiffSide& new_side,
   });
 
   ArchiveDiff diff;
-  for (std::vector<Outcome>& group : outcomes) {
-    for (Outcome& outcome : group) {
+  for (std::vector<ComparisonOutcome>& group : outcomes) {
+    for (ComparisonOutcome& outcome : group) {
       if (outcome.change) diff.files.push_back(std::move(*outcome.change));
       if (outcome.failure) diff.failures.push_back(std::move(*outcome.failure));
     }

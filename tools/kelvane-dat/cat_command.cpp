@@ -22,7 +22,7 @@ struct CatOptions {
   bool force = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kCatDetails =
     "Binary data is not written to a terminal, where it would garble the screen, unless\n"
     "--force is given; redirect the output instead: kelvane-dat cat ARCHIVE ID > file.bin\n";
 
@@ -56,8 +56,8 @@ int run(const CatOptions& options) {
 
 void add_cat_command(CommandSet& commands) {
   const auto [app, options] = commands.add<CatOptions>(
-      "cat", "write one file's bytes to standard output, expanded if stored compressed", kDetails,
-      &run);
+      "cat", "write one file's bytes to standard output, expanded if stored compressed",
+      kCatDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_file_id_argument(app, options.id, "the file's id, hexadecimal (0x...) or decimal");
   app.add_flag("-f,--force", options.force,

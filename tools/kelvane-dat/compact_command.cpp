@@ -22,7 +22,7 @@ struct CompactOptions {
   bool force = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kCompactDetails =
     "OUT keeps every file's stored bytes, flags, timestamp and version, and the header fields\n"
     "the writer does not keep itself. It is written under a temporary name and renamed when\n"
     "complete; an existing OUT is refused unless --force is given, and OUT may not be ARCHIVE\n"
@@ -58,8 +58,8 @@ int run(const CompactOptions& options) {
 
 void add_compact_command(CommandSet& commands) {
   const auto [app, options] = commands.add<CompactOptions>(
-      "compact", "rewrite an archive into a new file without free or unclaimed space", kDetails,
-      &run);
+      "compact", "rewrite an archive into a new file without free or unclaimed space",
+      kCompactDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_path_argument(app, "OUT", options.out, "the compacted archive to write");
   app.add_flag("-f,--force", options.force, "replace OUT when it exists");

@@ -27,7 +27,7 @@ struct CreateOptions {
   bool force = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kCreateDetails =
     "DIR is laid out as extract writes it: DIR/manifest.json and each file it lists as\n"
     "DIR/<TYPE>/<ID>.bin. The header fields are the manifest's, except those the writer keeps\n"
     "itself (file_size, free_head, free_tail, free_count, root_offset); each file keeps its\n"
@@ -109,7 +109,7 @@ int run(const CreateOptions& options) {
 
 void add_create_command(CommandSet& commands) {
   const auto [app, options] = commands.add<CreateOptions>(
-      "create", "build an archive from a directory extract wrote", kDetails, &run);
+      "create", "build an archive from a directory extract wrote", kCreateDetails, &run);
   add_path_argument(app, "NEW", options.archive, "the archive to write");
   add_path_argument(app, "DIR", options.directory,
                     "the directory extract wrote, with its manifest");

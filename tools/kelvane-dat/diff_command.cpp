@@ -28,7 +28,7 @@ struct DiffOptions {
   bool quick = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kDiffDetails =
     "Files are compared by content after expansion and listed by id when added, removed or\n"
     "changed, with their sizes; a string table in both that changed is followed by its\n"
     "entries whose texts were added, removed or changed. A count per type ends the list.\n"
@@ -145,7 +145,7 @@ int run(const DiffOptions& options) {
 void add_diff_command(CommandSet& commands) {
   const auto [app, options] = commands.add<DiffOptions>(
       "diff", "compare two archives file by file, and changed string tables entry by entry",
-      kDetails, &run);
+      kDiffDetails, &run);
   add_path_argument(app, "OLD", options.old_archive, "the archive as it was");
   add_path_argument(app, "NEW", options.new_archive, "the archive as it is");
   add_type_option(app, options.type);

@@ -38,7 +38,7 @@ struct ExtractOptions {
   bool raw = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kExtractDetails =
     "Each file goes to DIR/<TYPE>/<ID>.bin, TYPE as ls shows it and ID as eight upper-case\n"
     "hexadecimal digits, holding the bytes cat writes. DIR is created when missing; one that\n"
     "is not empty is refused unless --force is given. Files are read in the order they are\n"
@@ -71,25 +71,26 @@ bool resumes_unfinished(const std::filesystem::path& directory, const std::strin
   return in.is_open() && text == marker_text(archive, raw);
 }
 
-struct Failure {
+struct ExtractFailure {
   std::uint32_t id;
   std::string what;
   std::string text;
 };
 
-struct Outcome {
+struct ExtractOutcome {
   std::uint32_t id = 0;
   std::uint64_t bytes = 0;
   // Left alone, complete from an earlier run.
   bool kept = false;
-  std::optional<Failure> failure;
+  std::optional<ExtractFailure> failure;
 };
 
 // Reads the chain the files of `ids` share once and writes each of them from it: with
 // --allow-overlap, every file still gets its own output, but no chain is read twice.
-std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
-                                   std::span<const std::uint32_t> ids, bool raw, bool resuming) {
-  std::vector<Outcome> outcomes;
+std::vector<ExtractOutcome> extract_group(const DatDatabase& archive, const OutputDirectory& out,
+                                          std::span<const std::uint32_t> ids, bool raw,
+                                          bool resuming) {
+  std::vector<ExtractOutcome> outcomes;
   const auto complete = [&](std::uint32_t id) {
     const auto [type, name] = extracted_name(archive.dat_kind(), id);
     return out.has_file(type, name);
@@ -104,14 +105,14 @@ std::vector<Outcome> extract_group(const DatDatabase& archive, const OutputDirec
   for (const std::uint32_t id : ids) {
     if (!bytes) {
       outcomes.push_back(
-          {id, 0, false, Failure{id, "read " + id_text(id), error_text(bytes.error())}});
+          {id, 0, false, ExtractFailure{id, "read " + id_text(id), error_text(bytes.error())}});
       continue;
     }
     const auto [type, name] = extracted_name(archive.dat_kind(), id);
     const std::expected<void, std::string> written = out.write_file(type, name, *bytes);
     if (!written) {
       outcomes.push_back(
-          {id, 0, false, Failure{id, "write " + type + "/" + name, written.error()}});
+          {id, 0, false, ExtractFailure{id, "write " + type + "/" + name, written.error()}});
       continue;
     }
     outcomes.push_back({id, bytes->size(), false, std::nullopt});
@@ -159,18 +160,18 @@ int run(const ExtractOptions& options) {
 
   const std::vector<std::vector<std::uint32_t>> groups =
       group_ids(ids, [&](std::uint32_t id) { return ChainKey::of(*archive->find(id)); });
-  std::vector<std::vector<Outcome>> outcomes(groups.size());
+  std::vector<std::vector<ExtractOutcome>> outcomes(groups.size());
   for_each_in_parallel(groups.size(), options.jobs, "extracting", [&](std::size_t i) {
     outcomes[i] = extract_group(*archive, *out, groups[i], options.raw, resuming);
   });
 
   std::uint64_t bytes = 0;
   std::size_t kept = 0;
-  std::vector<Failure> failures;
+  std::vector<ExtractFailure> failures;
   // Only the files written: create from DIR then builds what is there.
   Manifest manifest{archive->header(), options.raw, {}};
-  for (std::vector<Outcome>& group : outcomes) {
-    for (Outcome& outcome : group) {
+  for (std::vector<ExtractOutcome>& group : outcomes) {
+    for (ExtractOutcome& outcome : group) {
       bytes += outcome.bytes;
       kept += outcome.kept ? 1 : 0;
       if (outcome.failure) {
@@ -192,8 +193,8 @@ int run(const ExtractOptions& options) {
   }
   // Reported in id order, so the report does not depend on the layout or the threads.
   std::sort(failures.begin(), failures.end(),
-            [](const Failure& a, const Failure& b) { return a.id < b.id; });
-  for (const Failure& failure : failures) report_error(failure.what, failure.text);
+            [](const ExtractFailure& a, const ExtractFailure& b) { return a.id < b.id; });
+  for (const ExtractFailure& failure : failures) report_error(failure.what, failure.text);
   // The run completed: a failure here would only repeat on a rerun.
   std::error_code ignored;
   std::filesystem::remove(marker, ignored);
@@ -208,8 +209,8 @@ int run(const ExtractOptions& options) {
 
 void add_extract_command(CommandSet& commands) {
   const auto [app, options] = commands.add<ExtractOptions>(
-      "extract", "write every file, expanded if stored compressed, under a directory", kDetails,
-      &run);
+      "extract", "write every file, expanded if stored compressed, under a directory",
+      kExtractDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_path_argument(app, "DIR", options.directory, "the directory to write under");
   add_type_option(app, options.type);

@@ -41,7 +41,7 @@ struct GrepOptions {
   ColorChoice color = ColorChoice::Auto;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kGrepDetails =
     "PATTERN is a Perl-compatible regular expression matched against each text as UTF-8\n"
     "characters; -e gives one, or several, in its place (a text matching any of them matches).\n"
     "Each matching text is one line: table id, key and the text, quoted, its matches\n"
@@ -319,8 +319,8 @@ int run(const GrepOptions& options) {
 }  // namespace
 
 void add_grep_command(CommandSet& commands) {
-  const auto [app, options] =
-      commands.add<GrepOptions>("grep", "search the texts of every string table", kDetails, &run);
+  const auto [app, options] = commands.add<GrepOptions>(
+      "grep", "search the texts of every string table", kGrepDetails, &run);
   // Neither is required of CLI11: with -e the one positional is the archive (see run).
   app.add_option("PATTERN", options.pattern, "what to look for, unless -e gives it");
   app.add_option("ARCHIVE", options.archive, "the archive")->type_name("PATH");

@@ -25,7 +25,7 @@ struct InfoOptions {
   bool json = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kInfoDetails =
     "Layout: the bytes the chains of files and of directory nodes claim (each block's\n"
     "pointer and the payload it gives), the bytes nothing claims (free blocks, unused block\n"
     "ends; the header's 0x190 bytes count in none), and the overlaps, which verify lists.\n"
@@ -167,7 +167,8 @@ int run(const InfoOptions& options) {
 
 void add_info_command(CommandSet& commands) {
   const auto [app, options] = commands.add<InfoOptions>(
-      "info", "show the header fields, kind, block size and the files per type", kDetails, &run);
+      "info", "show the header fields, kind, block size and the files per type", kInfoDetails,
+      &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   app.add_flag("--json", options.json, "one JSON object instead of text");
 }

@@ -21,7 +21,7 @@ struct LsOptions {
   bool json = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kLsDetails =
     "Columns: id, type, stored size in bytes, 'compressed' or 'stored'; with --long also the\n"
     "offset of the first block, the timestamp (ISO 8601, UTC) and the version, as the\n"
     "directory holds them. NAME is a type as the second column shows it (StringTable,\n"
@@ -72,7 +72,7 @@ int run(const LsOptions& options) {
 
 void add_ls_command(CommandSet& commands) {
   const auto [app, options] =
-      commands.add<LsOptions>("ls", "list the files of an archive, sorted by id", kDetails, &run);
+      commands.add<LsOptions>("ls", "list the files of an archive, sorted by id", kLsDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_type_option(app, options.type);
   app.add_flag("-l,--long", options.long_format, "add offset, timestamp and version");

@@ -27,7 +27,7 @@ struct PutOptions {
   std::uint32_t version = 0;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kPutDetails =
     "The change is made all at once: a crash or power cut leaves the archive with the old file\n"
     "or the new one. Only one writer works on an archive at a time; a second one is refused at\n"
     "once. An archive whose chains overlap is refused. A damaged free list is rebuilt, and the\n"
@@ -73,7 +73,7 @@ int run(const PutOptions& options) {
 
 void add_put_command(CommandSet& commands) {
   const auto [app, options] = commands.add<PutOptions>(
-      "put", "add a file to an archive, or replace the file of that id", kDetails, &run);
+      "put", "add a file to an archive, or replace the file of that id", kPutDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive to change");
   add_file_id_argument(app, options.id, "the file's id, hexadecimal (0x...) or decimal");
   add_path_argument(app, "FILE", options.file, "the file whose bytes to store");

@@ -21,7 +21,7 @@ struct RmOptions {
   std::vector<std::uint32_t> ids;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kRmDetails =
     "Every file is removed, or none: an id the archive lacks is reported and nothing changes.\n"
     "The blocks of the removed files join the free list; compact gives the space back. As\n"
     "with put, a crash leaves the old archive or the new one, and a second writer is refused.\n";
@@ -44,7 +44,7 @@ int run(const RmOptions& options) {
 
 void add_rm_command(CommandSet& commands) {
   const auto [app, options] =
-      commands.add<RmOptions>("rm", "remove files from an archive", kDetails, &run);
+      commands.add<RmOptions>("rm", "remove files from an archive", kRmDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive to change");
   add_file_ids_argument(app, options.ids, "the ids of the files, hexadecimal (0x...) or decimal");
 }

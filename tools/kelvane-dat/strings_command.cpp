@@ -24,7 +24,7 @@ struct StringsOptions {
   bool json = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kStringsDetails =
     "Tables come in id order, entries in key order. Text output shows each table as a line\n"
     "with its id, language and entry count, then one indented line per entry: its key, its\n"
     "texts as quoted strings, and data_id, variables and the packing flag when they are set.\n"
@@ -102,7 +102,8 @@ int run(const StringsOptions& options) {
 
 void add_strings_command(CommandSet& commands) {
   const auto [app, options] = commands.add<StringsOptions>(
-      "strings", "print the string tables of an archive, or the one with id ID", kDetails, &run);
+      "strings", "print the string tables of an archive, or the one with id ID", kStringsDetails,
+      &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_file_id_argument(app, options.id, "only this table");
   app.add_flag("--json", options.json, "one JSON object per entry instead of text (JSON Lines)");

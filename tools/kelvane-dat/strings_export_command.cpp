@@ -31,7 +31,7 @@ struct ExportOptions {
   bool allow_overlap = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kStringsExportDetails =
     "Each text of an entry is one unit, named TABLE/KEY/INDEX (0x2300000A/0x014152D5/0), its\n"
     "source the text and its target empty; the entry's data id and variables go with it as a\n"
     "translator's note. Tables come in id order, entries in key order. The formats:\n"
@@ -142,7 +142,8 @@ int run(const ExportOptions& options) {
 
 void add_strings_export_command(CommandSet& commands) {
   const auto [app, options] = commands.add<ExportOptions>(
-      "export", "write the texts of the string tables as a file for translators", kDetails, &run);
+      "export", "write the texts of the string tables as a file for translators",
+      kStringsExportDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_translation_format_option(app, options.format, "po, xliff, csv or json")->required();
   app.add_option("-o,--output", options.output, "write to FILE instead of standard output")

@@ -35,7 +35,7 @@ struct ImportOptions {
   bool allow_overlap = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kStringsImportDetails =
     "Writes NEW.dat: each table with a translated text re-encoded, with only those texts\n"
     "changed, and every other file copied as stored (bytes, flags, timestamp, version and\n"
     "header kept). ARCHIVE itself is never written. The format comes from TRANSLATION's\n"
@@ -103,7 +103,7 @@ int run(const ImportOptions& options) {
 
   const std::map<std::uint32_t, std::span<const TranslationUnit>> by_table = units_by_table(*units);
   // JSON Lines carries no source text to compare.
-  const bool compare_sources = *format != TranslationFormat::Json;
+  const bool compare_sources = *format != TranslationFormat::JsonLines;
   const std::optional<std::uint32_t> language = options.language;
   ImportTally tally;
   const TableEdit edit{
@@ -145,8 +145,8 @@ int run(const ImportOptions& options) {
 
 void add_strings_import_command(CommandSet& commands) {
   const auto [app, options] = commands.add<ImportOptions>(
-      "import", "write a new archive with the translated texts of a translation file", kDetails,
-      &run);
+      "import", "write a new archive with the translated texts of a translation file",
+      kStringsImportDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive the texts were exported from");
   add_path_argument(app, "TRANSLATION", options.translation, "the translated file");
   add_new_archive_option(app, options.output);

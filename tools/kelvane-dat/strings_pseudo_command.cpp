@@ -22,7 +22,7 @@ struct PseudoOptions {
   bool allow_overlap = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kStringsPseudoDetails =
     "Every text of every string table becomes an accented variant about 30% longer that\n"
     "stays readable: \"Start Game\" becomes \"[\xC5\x9C\xC5\xA3\xC3\xA0\xC5\x95\xC5\xA3 "
     "\xC4\x9C\xC3\xA0\xC9\xB1\xC3\xA9 ~~~]\". Placeholders (%s, %1$d, {0}) and\n"
@@ -72,7 +72,7 @@ int run(const PseudoOptions& options) {
 void add_strings_pseudo_command(CommandSet& commands) {
   const auto [app, options] = commands.add<PseudoOptions>(
       "pseudo", "write a new archive with every text pseudo-localised, to test a translation",
-      kDetails, &run);
+      kStringsPseudoDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_new_archive_option(app, options.output);
   add_allow_overlap_option(app, options.allow_overlap);

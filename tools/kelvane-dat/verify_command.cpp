@@ -29,7 +29,7 @@ struct VerifyOptions {
   bool json = false;
 };
 
-constexpr const char* kDetails =
+constexpr const char* kVerifyDetails =
     "First the layout: bytes that two chains claim, or one chain twice, are a failure each,\n"
     "named by both owners and the offset, and a file whose chain runs into bytes already\n"
     "claimed is not read, so no chain is read twice. Then each failure is reported on\n"
@@ -40,7 +40,7 @@ constexpr const char* kDetails =
     "object: files, bytes, string_tables, entries and failures, a list of {\"what\", \"error\"}\n"
     "in the order standard error has them.\n";
 
-struct Failure {
+struct VerifyFailure {
   std::string what;
   std::string text;
 };
@@ -49,7 +49,7 @@ struct FileOutcome {
   std::uint64_t bytes = 0;
   bool string_table = false;
   std::size_t entries = 0;
-  std::optional<Failure> failure;
+  std::optional<VerifyFailure> failure;
 };
 
 FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
@@ -58,7 +58,7 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   // The checked fetch fails a compressed payload that yields less than it declares.
   const Result<FileView> view = archive.view_file_checked(id);
   if (!view) {
-    outcome.failure = Failure{"read " + id_string, error_text(view.error())};
+    outcome.failure = VerifyFailure{"read " + id_string, error_text(view.error())};
     return outcome;
   }
   outcome.bytes = view->size();
@@ -68,9 +68,9 @@ FileOutcome check_file(const DatDatabase& archive, std::uint32_t id) {
   const std::string what = "decode string table " + id_string;
   const std::expected<StringTable, std::string> table = decode_string_table(view->to_vector());
   if (!table) {
-    outcome.failure = Failure{what, table.error()};
+    outcome.failure = VerifyFailure{what, table.error()};
   } else if (table->id != id) {
-    outcome.failure = Failure{what, "the table names itself " + id_text(table->id)};
+    outcome.failure = VerifyFailure{what, "the table names itself " + id_text(table->id)};
   } else {
     outcome.entries = table->strings.size();
   }
@@ -108,11 +108,11 @@ int run(const VerifyOptions& options) {
   std::uint64_t bytes = 0;
   std::size_t tables = 0;
   std::size_t entries = 0;
-  std::vector<Failure> reported;
+  std::vector<VerifyFailure> reported;
   for (const LayoutOverlap& overlap : layout->overlaps) {
     reported.push_back({"layout", overlap.to_string()});
   }
-  std::vector<std::pair<std::uint32_t, const Failure*>> failures;
+  std::vector<std::pair<std::uint32_t, const VerifyFailure*>> failures;
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
     const FileOutcome& outcome = outcomes[i];
     bytes += outcome.bytes;
@@ -122,11 +122,11 @@ int run(const VerifyOptions& options) {
   }
   std::sort(failures.begin(), failures.end());
   for (const auto& [id, failure] : failures) reported.push_back(*failure);
-  for (const Failure& failure : reported) report_error(failure.what, failure.text);
+  for (const VerifyFailure& failure : reported) report_error(failure.what, failure.text);
   const int status = reported.empty() ? kExitSuccess : kExitArchiveError;
   if (options.json) {
     Json failure_list = Json::array();
-    for (const Failure& failure : reported) {
+    for (const VerifyFailure& failure : reported) {
       failure_list.push_back({{"what", failure.what}, {"error", failure.text}});
     }
     write_out(json_line({{"files", ids.size()},
@@ -146,8 +146,8 @@ int run(const VerifyOptions& options) {
 
 void add_verify_command(CommandSet& commands) {
   const auto [app, options] = commands.add<VerifyOptions>(
-      "verify", "read every file and decode every string table, reporting what fails", kDetails,
-      &run);
+      "verify", "read every file and decode every string table, reporting what fails",
+      kVerifyDetails, &run);
   add_path_argument(app, "ARCHIVE", options.archive, "the archive");
   add_jobs_option(app, options.jobs);
   app.add_flag("--json", options.json, "the summary as one JSON object instead of text");

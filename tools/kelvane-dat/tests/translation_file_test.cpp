@@ -57,7 +57,7 @@ std::vector<TranslationUnit> as_read(TranslationFormat format, std::vector<Trans
         break;
       case TranslationFormat::Csv:
         break;
-      case TranslationFormat::Json:
+      case TranslationFormat::JsonLines:
         if (unit.target.empty()) unit.target = unit.source;
         unit.source.clear();
         unit.data_id = 0;
@@ -85,7 +85,7 @@ std::string find_program(const std::string& name) {
 TEST(TranslationFile, EachFormatReadsBackWhatItWrote) {
   const test_support::TempFile base({}, "translation");
   for (const TranslationFormat format : {TranslationFormat::Po, TranslationFormat::Xliff,
-                                         TranslationFormat::Csv, TranslationFormat::Json}) {
+                                         TranslationFormat::Csv, TranslationFormat::JsonLines}) {
     SCOPED_TRACE(std::string(to_string(format)));
     if (!translation_format_available(format)) continue;
     const fs::path path = scratch_file(base, to_string(format));
@@ -224,9 +224,10 @@ TEST(TranslationFile, ReadersNameWhatIsWrong) {
       {TranslationFormat::Csv, "\xFF", "line 1: not UTF-8"},
       {TranslationFormat::Xliff, "<xliff version=\"2.0\">\n\n<!-- \xED\xA0\x80 -->",
        "line 3: not UTF-8"},
-      {TranslationFormat::Json, "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"a\"]}\n[1]\n",
+      {TranslationFormat::JsonLines,
+       "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"a\"]}\n[1]\n",
        "line 2: not a JSON object"},
-      {TranslationFormat::Json, "{\"table\":\"0x1\",\"key\":2,\"strings\":[]}\n",
+      {TranslationFormat::JsonLines, "{\"table\":\"0x1\",\"key\":2,\"strings\":[]}\n",
        "line 1: \"key\" is missing or not a string"},
       {TranslationFormat::Xliff, "<xliff version=\"1.2\"/>", "line 1: not an XLIFF 2.0 document"},
       {TranslationFormat::Xliff, "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><xliff version=\"2.0\"/>",
@@ -240,9 +241,9 @@ TEST(TranslationFile, ReadersNameWhatIsWrong) {
   };
   for (const BadInput& c : cases) {
     SCOPED_TRACE(c.text);
-    const auto read = c.format == TranslationFormat::Csv    ? read_csv(c.text)
-                      : c.format == TranslationFormat::Json ? read_json_lines(c.text)
-                                                            : read_xliff(c.text);
+    const auto read = c.format == TranslationFormat::Csv         ? read_csv(c.text)
+                      : c.format == TranslationFormat::JsonLines ? read_json_lines(c.text)
+                                                                 : read_xliff(c.text);
     ASSERT_FALSE(read.has_value());
     EXPECT_EQ(read.error(), c.error);
   }
@@ -257,7 +258,7 @@ TEST(TranslationFile, ReadersRefuseAUnitNamedTwice) {
       {TranslationFormat::Csv,
        "id,source,target\r\n0x1/0x2/0,a,\r\n0x1/0x2/1,b,\r\n0x1/0x2/0,c,\r\n",
        "line 4: unit 0x00000001/0x00000002/0 appears twice"},
-      {TranslationFormat::Json,
+      {TranslationFormat::JsonLines,
        "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"a\"]}\n"
        "{\"table\":\"0x1\",\"key\":\"0x2\",\"strings\":[\"b\"]}\n",
        "line 2: unit 0x00000001/0x00000002/0 appears twice"},

@@ -13,7 +13,7 @@ namespace kelvane_dat::cli {
 namespace {
 
 constexpr TranslationFormat kFormats[] = {TranslationFormat::Po, TranslationFormat::Xliff,
-                                          TranslationFormat::Csv, TranslationFormat::Json};
+                                          TranslationFormat::Csv, TranslationFormat::JsonLines};
 
 #if !KELVANE_HAVE_GETTEXTPO
 std::unexpected<std::string> no_po() {
@@ -52,7 +52,7 @@ std::string_view to_string(TranslationFormat format) {
       return "xliff";
     case TranslationFormat::Csv:
       return "csv";
-    case TranslationFormat::Json:
+    case TranslationFormat::JsonLines:
       return "json";
   }
   std::unreachable();
@@ -71,10 +71,10 @@ std::optional<TranslationFormat> translation_format_of_file(const std::filesyste
     TranslationFormat format;
   };
   constexpr Extension kExtensions[] = {
-      {".po", TranslationFormat::Po},     {".pot", TranslationFormat::Po},
-      {".xlf", TranslationFormat::Xliff}, {".xliff", TranslationFormat::Xliff},
-      {".csv", TranslationFormat::Csv},   {".json", TranslationFormat::Json},
-      {".jsonl", TranslationFormat::Json}};
+      {".po", TranslationFormat::Po},          {".pot", TranslationFormat::Po},
+      {".xlf", TranslationFormat::Xliff},      {".xliff", TranslationFormat::Xliff},
+      {".csv", TranslationFormat::Csv},        {".json", TranslationFormat::JsonLines},
+      {".jsonl", TranslationFormat::JsonLines}};
   const std::filesystem::path extension = path.extension();
   for (const Extension& known : kExtensions) {
     if (extension == known.text) return known.format;
@@ -117,7 +117,7 @@ void TranslationWriter::begin(std::uint32_t source_language) {
     case TranslationFormat::Csv:
       pending_ += csv_opening();
       return;
-    case TranslationFormat::Json:
+    case TranslationFormat::JsonLines:
       return;
   }
   std::unreachable();
@@ -138,7 +138,7 @@ std::expected<void, std::string> TranslationWriter::write(std::span<const Transl
     case TranslationFormat::Csv:
       append_csv(pending_, units);
       break;
-    case TranslationFormat::Json:
+    case TranslationFormat::JsonLines:
       append_json_lines(pending_, units, language_);
       break;
   }
@@ -193,7 +193,7 @@ std::expected<std::vector<TranslationUnit>, std::string> read_translation(
       return read_xliff(*text);
     case TranslationFormat::Csv:
       return read_csv(*text);
-    case TranslationFormat::Json:
+    case TranslationFormat::JsonLines:
       return read_json_lines(*text);
     case TranslationFormat::Po:
       break;  // read from its path above

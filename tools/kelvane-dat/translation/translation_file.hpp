@@ -29,7 +29,7 @@
 
 namespace kelvane_dat::cli {
 
-enum class TranslationFormat : std::uint8_t { Po, Xliff, Csv, Json };
+enum class TranslationFormat : std::uint8_t { Po, Xliff, Csv, JsonLines };
 
 // "po", "xliff", "csv", "json".
 std::string_view to_string(TranslationFormat format);
