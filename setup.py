@@ -5,6 +5,7 @@ The version is the CMake project's, so there is one place to change it.
 
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -48,6 +49,9 @@ class CMakeBuild(build_ext):
         ]
         if shutil.which("ninja"):
             configure += ["-G", "Ninja"]
+        # More configure arguments, as other CMake-built Python packages take them
+        # (CMAKE_ARGS="-DKELVANE_CCACHE=ON" compiles through ccache).
+        configure += shlex.split(os.environ.get("CMAKE_ARGS", ""))
         subprocess.run(configure, check=True)
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", str(os.cpu_count() or 1))
         subprocess.run(
