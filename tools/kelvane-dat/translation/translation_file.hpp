@@ -79,4 +79,22 @@ std::expected<void, std::string> write_translation(TranslationFormat format,
 std::expected<std::vector<TranslationUnit>, std::string> read_translation(
     TranslationFormat format, const std::filesystem::path& path);
 
+// A translation file's units as putting them back needs them, their texts viewing what this holds:
+// a CSV file's text itself, or, for the other formats, the units their readers return. It stays
+// where it was made, so the views stay valid.
+struct TranslationTexts {
+  TranslationTexts() = default;
+  TranslationTexts(const TranslationTexts&) = delete;
+  TranslationTexts& operator=(const TranslationTexts&) = delete;
+
+  std::string file_text;
+  std::vector<TranslationUnit> owned;
+  std::vector<UnitText> units;
+};
+
+// Reads the file at `path` into `texts`, which must be empty.
+std::expected<void, std::string> read_translation_texts(TranslationFormat format,
+                                                        const std::filesystem::path& path,
+                                                        TranslationTexts& texts);
+
 }  // namespace kelvane_dat::cli

@@ -4,29 +4,28 @@
 
 namespace kelvane_dat::cli {
 
-std::map<std::uint32_t, std::span<const TranslationUnit>> units_by_table(
-    std::vector<TranslationUnit>& units) {
-  const auto by_table = [](const TranslationUnit& a, const TranslationUnit& b) {
+std::map<std::uint32_t, std::span<const UnitText>> units_by_table(std::vector<UnitText>& units) {
+  const auto by_table = [](const UnitText& a, const UnitText& b) {
     return a.id.table < b.id.table;
   };
   if (!std::is_sorted(units.begin(), units.end(), by_table)) {
     std::stable_sort(units.begin(), units.end(), by_table);
   }
-  std::map<std::uint32_t, std::span<const TranslationUnit>> tables;
+  std::map<std::uint32_t, std::span<const UnitText>> tables;
   for (std::size_t start = 0; start < units.size();) {
     std::size_t end = start + 1;
     while (end < units.size() && units[end].id.table == units[start].id.table) ++end;
     tables.emplace_hint(tables.end(), units[start].id.table,
-                        std::span<const TranslationUnit>(units).subspan(start, end - start));
+                        std::span<const UnitText>(units).subspan(start, end - start));
     start = end;
   }
   return tables;
 }
 
 TableImport import_into_table(std::uint32_t table_id, StoredStringTable& table,
-                              std::span<const TranslationUnit> units, bool compare_sources) {
+                              std::span<const UnitText> units, bool compare_sources) {
   TableImport result;
-  for (const TranslationUnit& unit : units) {
+  for (const UnitText& unit : units) {
     const auto problem = [&](std::string what) {
       result.problems.push_back({unit.id, std::move(what)});
     };
