@@ -18,7 +18,9 @@ constexpr std::array<std::string_view, 5> kColumns = {"id", "source", "target", 
                                                       "variables"};
 
 void append_field(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  // A loop of its own: find_first_of looks each byte up in the set with a call.
+  const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+  if (std::none_of(field.begin(), field.end(), special)) {
     out += field;
     return;
   }
@@ -30,19 +32,23 @@ void append_field(std::string& out, std::string_view field) {
   out += '"';
 }
 
-void append_record(std::string& out, const std::array<std::string_view, kColumns.size()>& fields) {
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) out += ',';
-    append_field(out, fields[i]);
+// One unit's record. Ids and variables never hold a character that needs quoting.
+void append_record(std::string& out, const UnitId& id, std::string_view source,
+                   std::string_view target, std::uint32_t data_id,
+                   std::span<const std::uint32_t> variables) {
+  append_unit_id(out, id);
+  out += ',';
+  append_field(out, source);
+  out += ',';
+  append_field(out, target);
+  out += ',';
+  out += id_text(data_id);
+  out += ',';
+  for (std::size_t i = 0; i < variables.size(); ++i) {
+    if (i > 0) out += ' ';
+    out += id_text(variables[i]);
   }
   out += "\r\n";
-}
-
-std::string variables_field(const std::vector<std::uint32_t>& variables) {
-  std::string out;
-  for (const std::uint32_t variable : variables)
-    out += (out.empty() ? "" : " ") + id_text(variable);
-  return out;
 }
 
 // One record's fields, each viewing the file's text. The views keep their storage from record to
@@ -134,8 +140,17 @@ std::string_view csv_opening() { return "id,source,target,data_id,variables\r\n"
 
 void append_csv(std::string& out, std::span<const TranslationUnit> units) {
   for (const TranslationUnit& unit : units) {
-    append_record(out, {unit_id_text(unit.id), unit.source, unit.target, id_text(unit.data_id),
-                        variables_field(unit.variables)});
+    append_record(out, unit.id, unit.source, unit.target, unit.data_id, unit.variables);
+  }
+}
+
+void append_csv_table(std::string& out, std::uint32_t table_id, const StringTable& table) {
+  for (const std::uint32_t key : sorted_keys(table)) {
+    const StringTableString& entry = table.strings.at(key);
+    for (std::size_t i = 0; i < entry.strings.size(); ++i) {
+      append_record(out, {table_id, key, static_cast<std::uint32_t>(i)}, entry.strings[i], {},
+                    entry.data_id, entry.variables);
+    }
   }
 }
 

@@ -142,6 +142,17 @@ std::expected<void, std::string> TranslationWriter::write(std::span<const Transl
       append_json_lines(pending_, units, language_);
       break;
   }
+  return flush_when_full();
+}
+
+std::expected<void, std::string> TranslationWriter::write_table(std::uint32_t table_id,
+                                                                const StringTable& table) {
+  if (format_ != TranslationFormat::Csv) return write(translation_units(table_id, table));
+  append_csv_table(pending_, table_id, table);
+  return flush_when_full();
+}
+
+std::expected<void, std::string> TranslationWriter::flush_when_full() {
   if (pending_.size() < kFlushSize) return {};
   return flush();
 }

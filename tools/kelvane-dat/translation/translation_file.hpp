@@ -54,12 +54,16 @@ class TranslationWriter {
   // JSON line carries.
   void begin(std::uint32_t source_language);
   std::expected<void, std::string> write(std::span<const TranslationUnit> units);
+  // write(translation_units(table_id, table)), without building the units where the format can.
+  std::expected<void, std::string> write_table(std::uint32_t table_id, const StringTable& table);
   std::expected<void, std::string> finish();
 
  private:
   TranslationWriter(TranslationFormat format, const std::filesystem::path& path)
       : format_(format), path_(path) {}
   std::expected<void, std::string> flush();
+  // Flushes once the buffer holds enough.
+  std::expected<void, std::string> flush_when_full();
 
   TranslationFormat format_;
   std::filesystem::path path_;

@@ -49,6 +49,8 @@ struct UnitText {
 
 // "0x2300000A/0x014152D5/0".
 std::string unit_id_text(const UnitId& id);
+// unit_id_text appended to `out`, for writers that print millions of ids.
+void append_unit_id(std::string& out, const UnitId& id);
 std::expected<UnitId, std::string> parse_unit_id(std::string_view text);
 
 // The unit ids a reader met, with the line of each (0 where the format tells none). A file that
