@@ -187,11 +187,15 @@ std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
   CsvUnits read;
   SeenUnitIds seen;
   // A record per line, but for the header, as exported files have it: room made at once saves
-  // copying the units at every doubling, and touching twice the memory.
+  // copying the units at every doubling, and touching twice the memory. No more than a unit's
+  // shortest record ("1/1/0" and a line end) fits, so a file of blank lines reserves no more than
+  // its units would take.
+  constexpr std::size_t kShortestRecord = 6;
   const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  read.units.reserve(lines);
-  read.notes.reserve(lines);
-  seen.reserve(lines);
+  const std::size_t units = std::min(lines, text.size() / kShortestRecord);
+  read.units.reserve(units);
+  read.notes.reserve(units);
+  seen.reserve(units);
   while (true) {
     const std::size_t line = reader.line();
     const auto more = reader.next(record);

@@ -43,8 +43,8 @@ struct TranslationUnit {
 // what putting a translation back needs, without a copy of any text.
 struct UnitText {
   UnitId id;
-  std::string_view source;
-  std::string_view target;
+  std::string_view source{};
+  std::string_view target{};
 };
 
 // "0x2300000A/0x014152D5/0".
