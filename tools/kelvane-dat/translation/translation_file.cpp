@@ -28,18 +28,12 @@ constexpr std::size_t kFlushSize = std::size_t{1} << 20;
 std::expected<std::string, std::string> read_text(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::unexpected("cannot open " + path.string());
-  // Straight into a string of the file's size, then in chunks for whatever the file grew by: a
-  // character at a time through stream iterators, a string copied at every doubling, or even each
-  // chunk copied once more, cost more than parsing the file.
+  // In chunks, into a string reserved to the file's size: a character at a time through stream
+  // iterators, or a string copied at every doubling, cost more than parsing the file.
   std::string text;
   std::error_code size_unknown;
   const std::uintmax_t size = std::filesystem::file_size(path, size_unknown);
-  if (!size_unknown) {
-    text.resize_and_overwrite(static_cast<std::size_t>(size), [&in](char* data, std::size_t n) {
-      in.read(data, static_cast<std::streamsize>(n));
-      return static_cast<std::size_t>(in.gcount());
-    });
-  }
+  if (!size_unknown) text.reserve(static_cast<std::size_t>(size));
   std::array<char, 1 << 16> chunk;
   while (in.read(chunk.data(), chunk.size()) || in.gcount() > 0) {
     text.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
