@@ -51,8 +51,8 @@ void append_record(std::string& out, const UnitId& id, std::string_view source,
   out += "\r\n";
 }
 
-// One record's fields, each viewing the file's text. The views keep their storage from record to
-// record, so reading a file allocates only for its widest record.
+// One record's fields, each viewing the file's text. The list of views keeps its storage from
+// record to record, so reading a file allocates only for its widest record.
 class CsvRecord {
  public:
   std::size_t size() const { return fields_.size(); }
