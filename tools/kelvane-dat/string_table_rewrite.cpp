@@ -18,7 +18,8 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 // The files of one chain as the new archive stores them. The chain's stored bytes and its decoded
-// table are each read at most once, when the first file needing them asks.
+// table are each read at most once, when the first file needing them asks; an uncompressed
+// table's chain is read once for both.
 class ChainCopier {
  public:
   ChainCopier(const DatDatabase& archive, ArchiveWriter& writer, const TableEdit& edit)
@@ -63,7 +64,7 @@ class ChainCopier {
   // reported.
   Edit edit_table(std::uint32_t id, const DatFileEntry& entry, bool shared, Bytes& stored) {
     if (!table_) {
-      const Result<Bytes> bytes = archive_.get_file_checked(id);
+      Result<Bytes> bytes = archive_.get_file_checked(id);
       if (!bytes) {
         report_fetch_error(id, bytes.error());
         return Edit::Failed;
@@ -75,6 +76,9 @@ class ChainCopier {
         return Edit::Failed;
       }
       table_ = std::move(*decoded);
+      // Uncompressed, the file's bytes are the chain's stored bytes: a table left unchanged is
+      // copied from them instead of reading its chain again.
+      if (!entry.is_compressed()) stored_ = std::move(*bytes);
     }
     StoredStringTable table = shared ? *table_ : std::move(*table_);
     if (!edit_.apply(id, table)) return Edit::Unchanged;

@@ -88,7 +88,7 @@ std::expected<void, std::string> write_tables(const DatDatabase& archive,
       // The archive's language, which XLIFF names as the source language: the first table's.
       if (!begun) writer.begin(chain.table->language);
       begun = true;
-      if (const auto written = writer.write(translation_units(id, *chain.table)); !written) {
+      if (const auto written = writer.write_table(id, *chain.table); !written) {
         return written;
       }
     }

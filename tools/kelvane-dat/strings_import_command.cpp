@@ -53,10 +53,10 @@ struct ImportTally {
 };
 
 void report_problems(ImportTally& tally,
-                     const std::map<std::uint32_t, std::span<const TranslationUnit>>& by_table) {
+                     const std::map<std::uint32_t, std::span<const UnitText>>& by_table) {
   for (const auto& [table, units] : by_table) {
     if (tally.found_tables.contains(table)) continue;
-    for (const TranslationUnit& unit : units) {
+    for (const UnitText& unit : units) {
       tally.problems.push_back({unit.id, "names no text of the archive"});
     }
   }
@@ -89,10 +89,9 @@ int run(const ImportOptions& options) {
   const std::optional<std::filesystem::path> output =
       new_archive_path(options.archive, options.output);
   if (!output) return kExitUsage;
-  std::expected<std::vector<TranslationUnit>, std::string> units =
-      read_translation(*format, translation_path);
-  if (!units) {
-    report_error("read " + options.translation, units.error());
+  TranslationTexts texts;
+  if (const auto read = read_translation_texts(*format, translation_path, texts); !read) {
+    report_error("read " + options.translation, read.error());
     return kExitArchiveError;
   }
   const std::optional<DatDatabase> archive = open_archive(options.archive);
@@ -101,7 +100,7 @@ int run(const ImportOptions& options) {
     return kExitArchiveError;
   }
 
-  const std::map<std::uint32_t, std::span<const TranslationUnit>> by_table = units_by_table(*units);
+  const std::map<std::uint32_t, std::span<const UnitText>> by_table = units_by_table(texts.units);
   // JSON Lines carries no source text to compare.
   const bool compare_sources = *format != TranslationFormat::JsonLines;
   const std::optional<std::uint32_t> language = options.language;

@@ -92,10 +92,35 @@ TEST(TranslationFile, EachFormatReadsBackWhatItWrote) {
     const std::vector<TranslationUnit> units = tricky_units();
     ASSERT_TRUE(write_translation(format, units, 1, path).has_value());
     const auto read = read_translation(format, path);
+    // What import reads, which for CSV views the file's text instead of copying it.
+    TranslationTexts texts;
+    const auto read_texts = read_translation_texts(format, path, texts);
     fs::remove(path);
     ASSERT_TRUE(read.has_value()) << read.error();
     EXPECT_EQ(*read, as_read(format, units));
+    ASSERT_TRUE(read_texts.has_value()) << read_texts.error();
+    ASSERT_EQ(texts.units.size(), read->size());
+    for (std::size_t i = 0; i < read->size(); ++i) {
+      EXPECT_EQ(texts.units[i].id, (*read)[i].id);
+      EXPECT_EQ(texts.units[i].source, (*read)[i].source);
+      EXPECT_EQ(texts.units[i].target, (*read)[i].target);
+    }
   }
+}
+
+TEST(TranslationFile, CsvOfATableIsCsvOfItsUnits) {
+  StringTable table{.id = 0x2300000A, .language = 1, .strings = {}};
+  for (const TranslationUnit& unit : tricky_units()) {
+    StringTableString& entry = table.strings[unit.id.key];
+    entry.data_id = unit.data_id;
+    entry.variables = unit.variables;
+    entry.strings.push_back(unit.source);
+  }
+  std::string by_table;
+  append_csv_table(by_table, table.id, table);
+  std::string by_units;
+  append_csv(by_units, translation_units(table.id, table));
+  EXPECT_EQ(by_table, by_units);
 }
 
 TEST(TranslationFile, GettextChecksAndMergesThePoFile) {

@@ -23,7 +23,7 @@ StoredStringTable table() {
 
 struct ImportCase {
   const char* name;
-  TranslationUnit unit;
+  UnitText unit;
   bool compare_sources;
   std::size_t changed;
   std::string problem;  // empty: none
@@ -86,7 +86,7 @@ TEST(ImportIntoTable, ChangesOnlyTranslatedTextsAndReportsTheRest) {
 }
 
 TEST(UnitsByTable, GroupsKeepingFileOrder) {
-  std::vector<TranslationUnit> units = {{.id = {2, 9, 0}}, {.id = {1, 5, 0}}, {.id = {2, 1, 0}}};
+  std::vector<UnitText> units = {{.id = {2, 9, 0}}, {.id = {1, 5, 0}}, {.id = {2, 1, 0}}};
   const auto grouped = units_by_table(units);
   ASSERT_EQ(grouped.size(), 2u);
   EXPECT_EQ(grouped.at(2)[0].id.key, 9u);

@@ -1,8 +1,10 @@
 // CSV as RFC 4180 has it: CRLF after every record, a field quoted when it holds a comma, a quote,
 // CR or LF, a quote inside doubled. Spreadsheets and Python's csv module read it back as written.
 
+#include <algorithm>
 #include <array>
 #include <optional>
+#include <span>
 
 #include "archive.hpp"
 #include "command_line.hpp"
@@ -16,7 +18,9 @@ constexpr std::array<std::string_view, 5> kColumns = {"id", "source", "target", 
                                                       "variables"};
 
 void append_field(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  // A loop of its own: find_first_of looks each byte up in the set with a call.
+  const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+  if (std::none_of(field.begin(), field.end(), special)) {
     out += field;
     return;
   }
@@ -28,91 +32,98 @@ void append_field(std::string& out, std::string_view field) {
   out += '"';
 }
 
-void append_record(std::string& out, const std::array<std::string_view, kColumns.size()>& fields) {
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) out += ',';
-    append_field(out, fields[i]);
+// One unit's record. Ids and variables never hold a character that needs quoting.
+void append_record(std::string& out, const UnitId& id, std::string_view source,
+                   std::string_view target, std::uint32_t data_id,
+                   std::span<const std::uint32_t> variables) {
+  append_unit_id(out, id);
+  out += ',';
+  append_field(out, source);
+  out += ',';
+  append_field(out, target);
+  out += ',';
+  out += id_text(data_id);
+  out += ',';
+  for (std::size_t i = 0; i < variables.size(); ++i) {
+    if (i > 0) out += ' ';
+    out += id_text(variables[i]);
   }
   out += "\r\n";
 }
 
-std::string variables_field(const std::vector<std::uint32_t>& variables) {
-  std::string out;
-  for (const std::uint32_t variable : variables)
-    out += (out.empty() ? "" : " ") + id_text(variable);
-  return out;
-}
-
-// One record's fields. Their strings keep their storage from record to record, so reading a file
-// allocates only for the longest field of each column.
+// One record's fields, each viewing the file's text. The list of views keeps its storage from
+// record to record, so reading a file allocates only for its widest record.
 class CsvRecord {
  public:
-  std::size_t size() const { return size_; }
+  std::size_t size() const { return fields_.size(); }
   std::string_view operator[](std::size_t i) const { return fields_[i]; }
 
  private:
   friend class CsvReader;
 
-  void start_field() {
-    if (size_ == fields_.size()) fields_.emplace_back();
-    fields_[size_++].clear();
-  }
-  std::string& back() { return fields_[size_ - 1]; }
-
-  std::vector<std::string> fields_;
-  std::size_t size_ = 0;
+  std::vector<std::string_view> fields_;
 };
 
 // Splits RFC 4180 records; a bare LF also ends a record, as editors that rewrite line ends make.
+// A field's text is left where it stands: a quoted field is unescaped in place, which only ever
+// moves its bytes towards its start, so the fields before it are untouched.
 class CsvReader {
  public:
-  explicit CsvReader(std::string_view text) : text_(text) {}
+  explicit CsvReader(std::span<char> text) : text_(text) {}
 
   // Reads the next record into `record`; false at the end, or an error naming the line.
   std::expected<bool, std::string> next(CsvRecord& record) {
     if (pos_ >= text_.size()) return false;
-    record.size_ = 0;
-    record.start_field();
+    record.fields_.clear();
     const std::size_t start_line = line_;
+    std::size_t field = pos_;
+    std::size_t end = pos_;  // where the field's next byte goes
+    const auto close_field = [&] {
+      record.fields_.emplace_back(text_.data() + field, end - field);
+    };
     bool quoted = false;
     while (pos_ < text_.size()) {
       const char c = text_[pos_++];
       if (quoted) {
         if (c == '"' && pos_ < text_.size() && text_[pos_] == '"') {
-          record.back() += '"';
+          text_[end++] = '"';
           ++pos_;
         } else if (c == '"') {
           quoted = false;
         } else {
           if (c == '\n') ++line_;
-          record.back() += c;
+          text_[end++] = c;
         }
-      } else if (c == '"' && record.back().empty()) {
+      } else if (c == '"' && end == field) {
         quoted = true;
       } else if (c == ',') {
-        record.start_field();
+        close_field();
+        field = end = pos_;
       } else if (c == '\n' || (c == '\r' && pos_ < text_.size() && text_[pos_] == '\n')) {
         if (c == '\r') ++pos_;
         ++line_;
+        close_field();
         return true;
       } else {
-        record.back() += c;
+        text_[end++] = c;
       }
     }
     if (quoted) return std::unexpected("line " + std::to_string(start_line) + ": unclosed quote");
+    close_field();
     return true;
   }
 
   std::size_t line() const { return line_; }
 
  private:
-  std::string_view text_;
+  std::span<char> text_;
   std::size_t pos_ = 0;
   std::size_t line_ = 1;
 };
 
-std::expected<std::vector<std::uint32_t>, std::string> parse_variables(std::string_view field) {
-  std::vector<std::uint32_t> variables;
+// Appends the variables `field` lists to `variables`.
+std::expected<void, std::string> parse_variables(std::string_view field,
+                                                 std::vector<std::uint32_t>& variables) {
   while (!field.empty()) {
     const std::size_t end = field.find(' ');
     const auto variable = parse_file_id(field.substr(0, end));
@@ -120,7 +131,7 @@ std::expected<std::vector<std::uint32_t>, std::string> parse_variables(std::stri
     variables.push_back(*variable);
     field.remove_prefix(end == std::string_view::npos ? field.size() : end + 1);
   }
-  return variables;
+  return {};
 }
 
 }  // namespace
@@ -129,8 +140,17 @@ std::string_view csv_opening() { return "id,source,target,data_id,variables\r\n"
 
 void append_csv(std::string& out, std::span<const TranslationUnit> units) {
   for (const TranslationUnit& unit : units) {
-    append_record(out, {unit_id_text(unit.id), unit.source, unit.target, id_text(unit.data_id),
-                        variables_field(unit.variables)});
+    append_record(out, unit.id, unit.source, unit.target, unit.data_id, unit.variables);
+  }
+}
+
+void append_csv_table(std::string& out, std::uint32_t table_id, const StringTable& table) {
+  for (const std::uint32_t key : sorted_keys(table)) {
+    const StringTableString& entry = table.strings.at(key);
+    for (std::size_t i = 0; i < entry.strings.size(); ++i) {
+      append_record(out, {table_id, key, static_cast<std::uint32_t>(i)}, entry.strings[i], {},
+                    entry.data_id, entry.variables);
+    }
   }
 }
 
@@ -140,9 +160,14 @@ std::string write_csv(std::span<const TranslationUnit> units) {
   return out;
 }
 
-std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // spreadsheets add a BOM
-  if (const auto utf8 = check_utf8(text); !utf8) return std::unexpected(utf8.error());
+std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
+  // Spreadsheets add a BOM.
+  if (std::string_view(text.data(), text.size()).starts_with("\xEF\xBB\xBF")) {
+    text = text.subspan(3);
+  }
+  if (const auto utf8 = check_utf8({text.data(), text.size()}); !utf8) {
+    return std::unexpected(utf8.error());
+  }
   CsvReader reader(text);
   CsvRecord record;
   const auto header = reader.next(record);
@@ -159,8 +184,18 @@ std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_vi
         "line 1: the header must name the columns id, source and target");
   }
 
-  std::vector<TranslationUnit> units;
+  CsvUnits read;
   SeenUnitIds seen;
+  // A record per line, but for the header, as exported files have it: room made at once saves
+  // copying the units at every doubling, and touching twice the memory. No more than a unit's
+  // shortest record ("1/1/0" and a line end) fits, so a file of blank lines reserves no more than
+  // its units would take.
+  constexpr std::size_t kShortestRecord = 6;
+  const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  const std::size_t units = std::min(lines, text.size() / kShortestRecord);
+  read.units.reserve(units);
+  read.notes.reserve(units);
+  seen.reserve(units);
   while (true) {
     const std::size_t line = reader.line();
     const auto more = reader.next(record);
@@ -176,19 +211,42 @@ std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_vi
     const auto id = parse_unit_id(field(0));
     if (!id) return problem(id.error());
     seen.add(*id, line);
-    TranslationUnit unit{
-        .id = *id, .source = std::string(field(1)), .target = std::string(field(2))};
+    CsvUnits::Note note;
     if (const std::string_view data_id = field(3); !data_id.empty()) {
       const auto parsed = parse_file_id(data_id);
       if (!parsed) return problem("data_id: " + parsed.error());
-      unit.data_id = *parsed;
+      note.data_id = *parsed;
     }
-    auto variables = parse_variables(field(4));
-    if (!variables) return problem(variables.error());
-    unit.variables = std::move(*variables);
-    units.push_back(std::move(unit));
+    if (const auto parsed = parse_variables(field(4), read.variables); !parsed) {
+      return problem(parsed.error());
+    }
+    note.variables_end = read.variables.size();
+    read.units.push_back({.id = *id, .source = field(1), .target = field(2)});
+    read.notes.push_back(note);
   }
   if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
+  return read;
+}
+
+std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text) {
+  std::string copy(text);
+  const std::expected<CsvUnits, std::string> read = read_csv_in_place(copy);
+  if (!read) return std::unexpected(read.error());
+  std::vector<TranslationUnit> units;
+  units.reserve(read->units.size());
+  std::size_t variables_begin = 0;
+  for (std::size_t i = 0; i < read->units.size(); ++i) {
+    const UnitText& unit = read->units[i];
+    const CsvUnits::Note& note = read->notes[i];
+    const auto variables =
+        std::span(read->variables).subspan(variables_begin, note.variables_end - variables_begin);
+    variables_begin = note.variables_end;
+    units.push_back({.id = unit.id,
+                     .source = std::string(unit.source),
+                     .target = std::string(unit.target),
+                     .data_id = note.data_id,
+                     .variables = {variables.begin(), variables.end()}});
+  }
   return units;
 }
 

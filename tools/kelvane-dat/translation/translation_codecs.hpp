@@ -20,8 +20,26 @@ namespace kelvane_dat::cli {
 
 std::string_view csv_opening();
 void append_csv(std::string& out, std::span<const TranslationUnit> units);
+// append_csv of translation_units(table_id, table), written straight from the table.
+void append_csv_table(std::string& out, std::uint32_t table_id, const StringTable& table);
 // The whole file.
 std::string write_csv(std::span<const TranslationUnit> units);
+// What CSV's reader finds: each unit's id and texts, and apart from them, which putting texts back
+// does not need, its data id and variables.
+struct CsvUnits {
+  struct Note {
+    std::uint32_t data_id = 0;
+    // The unit's variables are `variables` from the previous unit's end to this.
+    std::size_t variables_end = 0;
+  };
+  std::vector<UnitText> units;
+  std::vector<Note> notes;
+  std::vector<std::uint32_t> variables;
+};
+// The one CSV reader. It checks `text` and unescapes its quoted fields in place, so that each text
+// views `text` without a copy: the units must not outlive it.
+std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text);
+// read_csv_in_place on a copy of `text`, as units that own their texts.
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text);
 
 // JSON Lines needs no opening or closing. `language` is the tables' language code, which each line

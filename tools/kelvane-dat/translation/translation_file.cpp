@@ -142,6 +142,17 @@ std::expected<void, std::string> TranslationWriter::write(std::span<const Transl
       append_json_lines(pending_, units, language_);
       break;
   }
+  return flush_when_full();
+}
+
+std::expected<void, std::string> TranslationWriter::write_table(std::uint32_t table_id,
+                                                                const StringTable& table) {
+  if (format_ != TranslationFormat::Csv) return write(translation_units(table_id, table));
+  append_csv_table(pending_, table_id, table);
+  return flush_when_full();
+}
+
+std::expected<void, std::string> TranslationWriter::flush_when_full() {
   if (pending_.size() < kFlushSize) return {};
   return flush();
 }
@@ -199,6 +210,28 @@ std::expected<std::vector<TranslationUnit>, std::string> read_translation(
       break;  // read from its path above
   }
   std::unreachable();
+}
+
+std::expected<void, std::string> read_translation_texts(TranslationFormat format,
+                                                        const std::filesystem::path& path,
+                                                        TranslationTexts& texts) {
+  if (format == TranslationFormat::Csv) {
+    auto text = read_text(path);
+    if (!text) return std::unexpected(text.error());
+    texts.file_text = std::move(*text);
+    auto read = read_csv_in_place(texts.file_text);
+    if (!read) return std::unexpected(read.error());
+    texts.units = std::move(read->units);
+    return {};
+  }
+  auto units = read_translation(format, path);
+  if (!units) return std::unexpected(units.error());
+  texts.owned = std::move(*units);
+  texts.units.reserve(texts.owned.size());
+  for (const TranslationUnit& unit : texts.owned) {
+    texts.units.push_back({.id = unit.id, .source = unit.source, .target = unit.target});
+  }
+  return {};
 }
 
 }  // namespace kelvane_dat::cli

@@ -54,12 +54,16 @@ class TranslationWriter {
   // JSON line carries.
   void begin(std::uint32_t source_language);
   std::expected<void, std::string> write(std::span<const TranslationUnit> units);
+  // write(translation_units(table_id, table)), without building the units where the format can.
+  std::expected<void, std::string> write_table(std::uint32_t table_id, const StringTable& table);
   std::expected<void, std::string> finish();
 
  private:
   TranslationWriter(TranslationFormat format, const std::filesystem::path& path)
       : format_(format), path_(path) {}
   std::expected<void, std::string> flush();
+  // Flushes once the buffer holds enough.
+  std::expected<void, std::string> flush_when_full();
 
   TranslationFormat format_;
   std::filesystem::path path_;
@@ -78,5 +82,23 @@ std::expected<void, std::string> write_translation(TranslationFormat format,
 
 std::expected<std::vector<TranslationUnit>, std::string> read_translation(
     TranslationFormat format, const std::filesystem::path& path);
+
+// A translation file's units as putting them back needs them, their texts viewing what this holds:
+// a CSV file's text itself, or, for the other formats, the units their readers return. It stays
+// where it was made, so the views stay valid.
+struct TranslationTexts {
+  TranslationTexts() = default;
+  TranslationTexts(const TranslationTexts&) = delete;
+  TranslationTexts& operator=(const TranslationTexts&) = delete;
+
+  std::string file_text;
+  std::vector<TranslationUnit> owned;
+  std::vector<UnitText> units;
+};
+
+// Reads the file at `path` into `texts`, which must be empty.
+std::expected<void, std::string> read_translation_texts(TranslationFormat format,
+                                                        const std::filesystem::path& path,
+                                                        TranslationTexts& texts);
 
 }  // namespace kelvane_dat::cli

@@ -33,12 +33,11 @@ struct TableImport {
 // The units by the table they name, in file order within each table: `units` is put in table
 // order (a stable sort, which an exported file, already in that order, does not need) and each
 // table's span points into it.
-std::map<std::uint32_t, std::span<const TranslationUnit>> units_by_table(
-    std::vector<TranslationUnit>& units);
+std::map<std::uint32_t, std::span<const UnitText>> units_by_table(std::vector<UnitText>& units);
 
 // Applies `units` (all naming the table stored as `table_id`) to `table`. `compare_sources` is
 // false for a format that carries no source text (JSON Lines).
 TableImport import_into_table(std::uint32_t table_id, StoredStringTable& table,
-                              std::span<const TranslationUnit> units, bool compare_sources);
+                              std::span<const UnitText> units, bool compare_sources);
 
 }  // namespace kelvane_dat::cli

@@ -19,8 +19,18 @@ std::unexpected<std::string> invalid_unit_id(std::string_view text) {
 
 }  // namespace
 
+void append_unit_id(std::string& out, const UnitId& id) {
+  out += id_text(id.table);
+  out += '/';
+  out += id_text(id.key);
+  out += '/';
+  out += std::to_string(id.index);
+}
+
 std::string unit_id_text(const UnitId& id) {
-  return id_text(id.table) + "/" + id_text(id.key) + "/" + std::to_string(id.index);
+  std::string text;
+  append_unit_id(text, id);
+  return text;
 }
 
 std::expected<UnitId, std::string> parse_unit_id(std::string_view text) {

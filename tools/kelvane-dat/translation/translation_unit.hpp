@@ -39,8 +39,18 @@ struct TranslationUnit {
   friend bool operator==(const TranslationUnit&, const TranslationUnit&) = default;
 };
 
+// A unit's id and texts viewing storage that outlives them (a file's text, or TranslationUnits):
+// what putting a translation back needs, without a copy of any text.
+struct UnitText {
+  UnitId id;
+  std::string_view source{};
+  std::string_view target{};
+};
+
 // "0x2300000A/0x014152D5/0".
 std::string unit_id_text(const UnitId& id);
+// unit_id_text appended to `out`, for writers that print millions of ids.
+void append_unit_id(std::string& out, const UnitId& id);
 std::expected<UnitId, std::string> parse_unit_id(std::string_view text);
 
 // The unit ids a reader met, with the line of each (0 where the format tells none). A file that
@@ -50,6 +60,7 @@ std::expected<UnitId, std::string> parse_unit_id(std::string_view text);
 class SeenUnitIds {
  public:
   void add(const UnitId& id, std::size_t line) { seen_.push_back({id, line}); }
+  void reserve(std::size_t ids) { seen_.reserve(ids); }
 
   // "line 4: unit 0x2300000A/0x014152D5/0 appears twice" (no line where none was given) for the
   // repeat nearest the start of the file; nothing when no id repeats.

@@ -16,9 +16,11 @@ namespace kelvane_dat {
 
 /// Eight upper-case hexadecimal digits, zero padded: "2300000A".
 inline std::string hex8(std::uint32_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%08X", static_cast<unsigned>(value));
-  return buffer;
+  // By hand rather than through snprintf: translation files print millions of ids.
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(8, '0');
+  for (std::size_t i = text.size(); i-- > 0; value >>= 4) text[i] = kDigits[value & 0xF];
+  return text;
 }
 
 /// "0x" and eight upper-case hexadecimal digits: "0x2300000A".
