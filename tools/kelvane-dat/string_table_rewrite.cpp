@@ -27,8 +27,8 @@ class ChainCopier {
 
   // Stores every file of `ids`, which share one chain; false when something failed (reported).
   bool copy(const std::vector<std::uint32_t>& ids, std::size_t& tables_rewritten) {
-    stored_.reset();
-    table_.reset();
+    stored_read_ = false;
+    table_read_ = false;
     for (const std::uint32_t id : ids) {
       const DatFileEntry& entry = *archive_.find(id);
       const bool wanted = archive_.file_type(id) == DatFileType::StringTable && edit_.wanted(id);
@@ -42,15 +42,15 @@ class ChainCopier {
           continue;
         }
       }
-      if (!stored_) {
+      if (!stored_read_) {
         Result<Bytes> bytes = archive_.read_file_data(entry.offset, entry.size);
         if (!bytes) {
           report_fetch_error(id, bytes.error());
           return false;
         }
-        stored_ = std::move(*bytes);
+        keep_stored(std::move(*bytes));
       }
-      if (!add(entry, *stored_)) return false;
+      if (!add(entry, stored_)) return false;
     }
     return true;
   }
@@ -63,7 +63,7 @@ class ChainCopier {
   // table as read for them; otherwise the edit takes it, saving a copy of every text. Failures are
   // reported.
   Edit edit_table(std::uint32_t id, const DatFileEntry& entry, bool shared, Bytes& stored) {
-    if (!table_) {
+    if (!table_read_) {
       Result<Bytes> bytes = archive_.get_file_checked(id);
       if (!bytes) {
         report_fetch_error(id, bytes.error());
@@ -76,11 +76,12 @@ class ChainCopier {
         return Edit::Failed;
       }
       table_ = std::move(*decoded);
+      table_read_ = true;
       // Uncompressed, the file's bytes are the chain's stored bytes: a table left unchanged is
       // copied from them instead of reading its chain again.
-      if (!entry.is_compressed()) stored_ = std::move(*bytes);
+      if (!entry.is_compressed()) keep_stored(std::move(*bytes));
     }
-    StoredStringTable table = shared ? *table_ : std::move(*table_);
+    StoredStringTable table = shared ? table_ : std::move(table_);
     if (!edit_.apply(id, table)) return Edit::Unchanged;
     Result<Bytes> encoded = table.encode();
     if (encoded && entry.is_compressed()) encoded = compress_lrs(*encoded);
@@ -92,6 +93,11 @@ class ChainCopier {
     return Edit::Changed;
   }
 
+  void keep_stored(Bytes&& bytes) {
+    stored_ = std::move(bytes);
+    stored_read_ = true;
+  }
+
   bool add(const DatFileEntry& entry, const Bytes& stored) {
     const Result<void> added = writer_.add_stored(entry, stored);
     if (!added) report_error("write " + id_text(entry.id), error_text(added.error()));
@@ -101,8 +107,12 @@ class ChainCopier {
   const DatDatabase& archive_;
   ArchiveWriter& writer_;
   const TableEdit& edit_;
-  std::optional<Bytes> stored_;
-  std::optional<StoredStringTable> table_;
+  // The chain's stored bytes and decoded table once read. Flags rather than optionals: in a large
+  // translation unit GCC 12 warns that an optional's payload may be used uninitialized.
+  Bytes stored_;
+  bool stored_read_ = false;
+  StoredStringTable table_;
+  bool table_read_ = false;
 };
 
 }  // namespace
