@@ -21,7 +21,11 @@ if [ "${#targets[@]}" -eq 0 ]; then
 fi
 
 ./scripts/install-deps.sh
-cmake --workflow --preset fuzz >/dev/null
+# Quiet unless the build fails, whose errors then show.
+if ! build_output="$(cmake --workflow --preset fuzz 2>&1)"; then
+  printf '%s\n' "$build_output"
+  exit 1
+fi
 
 build=build/fuzz
 # Each input is a few kilobytes: an allocation beyond 64 MiB or an input taking 10 s is a finding.

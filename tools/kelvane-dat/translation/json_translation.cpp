@@ -1,18 +1,15 @@
 // JSON Lines as `strings --json` prints them, through the same serializer: one entry per line, its
 // texts in "strings". Reading takes each text of "strings" as the target of the unit at its index.
 
-#include <nlohmann/json.hpp>
-
 #include "archive.hpp"
 #include "command_line.hpp"
 #include "string_entry_json.hpp"
+#include "text_format.hpp"
 #include "translation/translation_codecs.hpp"
 
 namespace kelvane_dat::cli {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 std::expected<std::uint32_t, std::string> id_field(const Json& line, const char* name) {
   const auto it = line.find(name);
