@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -300,6 +301,40 @@ TEST(TranslationFile, ReadersRefuseAUnitNamedTwice) {
     const auto read = read_translation(c.format, file.path());
     ASSERT_FALSE(read.has_value());
     EXPECT_EQ(read.error(), c.error);
+  }
+}
+
+// CSV shows an exported file's ascending ids free of repeats without keeping them; any other order
+// must find the repeat the other readers' check finds, every id with its line.
+TEST(TranslationFile, CsvFindsTheRepeatTheSharedCheckFinds) {
+  const std::vector<std::vector<std::uint32_t>> orders = {
+      {1, 2, 3},
+      {3, 2, 1},
+      {1, 2, 1},
+      {2, 2},
+      {1, 3, 2, 3},
+      {1, 5, 2, 5, 2},
+      {4, 1, 2, 3, 1, 4},
+      {1, 2, 3, 0, 3, 2},
+      {6, 7, 1, 6},
+      {1, 3, 5, 2, 4},
+      {},
+  };
+  for (const std::vector<std::uint32_t>& keys : orders) {
+    std::string csv = "id,source,target\r\n";
+    SeenUnitIds seen;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      // A quoted line end first, so records and lines differ.
+      csv += "0x1/" + std::to_string(keys[i]) + "/0,\"a\nb\",\r\n";
+      seen.add({1, keys[i], 0}, 2 + 2 * i);
+    }
+    SCOPED_TRACE(csv);
+    const auto read = read_csv(csv);
+    const std::optional<std::string> repeated = seen.repeated();
+    ASSERT_EQ(read.has_value(), !repeated.has_value());
+    if (repeated) {
+      EXPECT_EQ(read.error(), *repeated);
+    }
   }
 }
 

@@ -160,7 +160,7 @@ std::string write_csv(std::span<const TranslationUnit> units) {
   return out;
 }
 
-std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
+std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text, CsvNotes notes) {
   // Spreadsheets add a BOM.
   if (std::string_view(text.data(), text.size()).starts_with("\xEF\xBB\xBF")) {
     text = text.subspan(3);
@@ -185,7 +185,6 @@ std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
   }
 
   CsvUnits read;
-  SeenUnitIds seen;
   // A record per line, but for the header, as exported files have it: room made at once saves
   // copying the units at every doubling, and touching twice the memory. No more than a unit's
   // shortest record ("1/1/0" and a line end) fits, so a file of blank lines reserves no more than
@@ -194,8 +193,13 @@ std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
   const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   const std::size_t units = std::min(lines, text.size() / kShortestRecord);
   read.units.reserve(units);
-  read.notes.reserve(units);
-  seen.reserve(units);
+  if (notes == CsvNotes::Keep) read.notes.reserve(units);
+  // Exported files name units in ascending order, which shows without a record of them that no
+  // unit repeats. From the first unit out of that order on, each one's line is kept for the check
+  // the other readers make (a repeat's later mention is never before that unit).
+  std::size_t out_of_order = 0;
+  std::vector<std::size_t> lines_out_of_order;
+  std::vector<std::uint32_t> unkept_variables;
   while (true) {
     const std::size_t line = reader.line();
     const auto more = reader.next(record);
@@ -210,27 +214,41 @@ std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
     };
     const auto id = parse_unit_id(field(0));
     if (!id) return problem(id.error());
-    seen.add(*id, line);
+    if (out_of_order == 0 && !read.units.empty() && !(read.units.back().id < *id)) {
+      out_of_order = read.units.size();
+    }
+    if (out_of_order != 0) lines_out_of_order.push_back(line);
     CsvUnits::Note note;
     if (const std::string_view data_id = field(3); !data_id.empty()) {
       const auto parsed = parse_file_id(data_id);
       if (!parsed) return problem("data_id: " + parsed.error());
       note.data_id = *parsed;
     }
-    if (const auto parsed = parse_variables(field(4), read.variables); !parsed) {
+    std::vector<std::uint32_t>& variables =
+        notes == CsvNotes::Keep ? read.variables : unkept_variables;
+    unkept_variables.clear();
+    if (const auto parsed = parse_variables(field(4), variables); !parsed) {
       return problem(parsed.error());
     }
     note.variables_end = read.variables.size();
     read.units.push_back({.id = *id, .source = field(1), .target = field(2)});
-    read.notes.push_back(note);
+    if (notes == CsvNotes::Keep) read.notes.push_back(note);
   }
-  if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
+  if (out_of_order != 0) {
+    SeenUnitIds seen;
+    seen.reserve(read.units.size());
+    for (std::size_t i = 0; i < read.units.size(); ++i) {
+      // The units before are in order, so none of them is a repeat and their lines go unused.
+      seen.add(read.units[i].id, i < out_of_order ? 0 : lines_out_of_order[i - out_of_order]);
+    }
+    if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
+  }
   return read;
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text) {
   std::string copy(text);
-  const std::expected<CsvUnits, std::string> read = read_csv_in_place(copy);
+  const std::expected<CsvUnits, std::string> read = read_csv_in_place(copy, CsvNotes::Keep);
   if (!read) return std::unexpected(read.error());
   std::vector<TranslationUnit> units;
   units.reserve(read->units.size());

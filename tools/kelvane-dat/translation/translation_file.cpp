@@ -219,7 +219,7 @@ std::expected<void, std::string> read_translation_texts(TranslationFormat format
     auto text = read_text(path);
     if (!text) return std::unexpected(text.error());
     texts.file_text = std::move(*text);
-    auto read = read_csv_in_place(texts.file_text);
+    auto read = read_csv_in_place(texts.file_text, CsvNotes::CheckOnly);
     if (!read) return std::unexpected(read.error());
     texts.units = std::move(read->units);
     return {};
