@@ -66,7 +66,9 @@ class CsvRecord {
 
 // Splits RFC 4180 records; a bare LF also ends a record, as editors that rewrite line ends make.
 // A field's text is left where it stands: a quoted field is unescaped in place, which only ever
-// moves its bytes towards its start, so the fields before it are untouched.
+// moves its bytes towards its start, so the fields before it are untouched. Only a byte that moves
+// is written, so a file without escaped quotes is only read: a text mapped copy-on-write stays the
+// file's pages.
 class CsvReader {
  public:
   explicit CsvReader(std::span<char> text) : text_(text) {}
@@ -81,21 +83,28 @@ class CsvReader {
     const auto close_field = [&] {
       record.fields_.emplace_back(text_.data() + field, end - field);
     };
+    // Keeps the byte at `from` as the field's next one.
+    const auto keep = [&](std::size_t from) {
+      if (end != from) text_[end] = text_[from];
+      ++end;
+    };
     bool quoted = false;
     while (pos_ < text_.size()) {
       const char c = text_[pos_++];
       if (quoted) {
         if (c == '"' && pos_ < text_.size() && text_[pos_] == '"') {
-          text_[end++] = '"';
+          keep(pos_ - 1);
           ++pos_;
         } else if (c == '"') {
           quoted = false;
         } else {
           if (c == '\n') ++line_;
-          text_[end++] = c;
+          keep(pos_ - 1);
         }
       } else if (c == '"' && end == field) {
+        // The text starts after the quote, so one without escapes stays where it is.
         quoted = true;
+        field = end = pos_;
       } else if (c == ',') {
         close_field();
         field = end = pos_;
@@ -105,7 +114,7 @@ class CsvReader {
         close_field();
         return true;
       } else {
-        text_[end++] = c;
+        keep(pos_ - 1);
       }
     }
     if (quoted) return std::unexpected("line " + std::to_string(start_line) + ": unclosed quote");
