@@ -17,10 +17,11 @@ namespace {
 constexpr std::array<std::string_view, 5> kColumns = {"id", "source", "target", "data_id",
                                                       "variables"};
 
+// A loop of its own: find_first_of looks each byte up in the set with a call.
+bool needs_quotes(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+
 void append_field(std::string& out, std::string_view field) {
-  // A loop of its own: find_first_of looks each byte up in the set with a call.
-  const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
-  if (std::none_of(field.begin(), field.end(), special)) {
+  if (std::none_of(field.begin(), field.end(), needs_quotes)) {
     out += field;
     return;
   }
@@ -32,13 +33,10 @@ void append_field(std::string& out, std::string_view field) {
   out += '"';
 }
 
-// One unit's record. Ids and variables never hold a character that needs quoting.
-void append_record(std::string& out, const UnitId& id, std::string_view source,
-                   std::string_view target, std::uint32_t data_id,
-                   std::span<const std::uint32_t> variables) {
-  append_unit_id(out, id);
-  out += ',';
-  append_field(out, source);
+// What follows a unit's source in its record. Ids and variables never hold a character that needs
+// quoting.
+void append_record_end(std::string& out, std::string_view target, std::uint32_t data_id,
+                       std::span<const std::uint32_t> variables) {
   out += ',';
   append_field(out, target);
   out += ',';
@@ -149,16 +147,28 @@ std::string_view csv_opening() { return "id,source,target,data_id,variables\r\n"
 
 void append_csv(std::string& out, std::span<const TranslationUnit> units) {
   for (const TranslationUnit& unit : units) {
-    append_record(out, unit.id, unit.source, unit.target, unit.data_id, unit.variables);
+    append_unit_id(out, unit.id);
+    out += ',';
+    append_field(out, unit.source);
+    append_record_end(out, unit.target, unit.data_id, unit.variables);
   }
 }
 
-void append_csv_table(std::string& out, std::uint32_t table_id, const StringTable& table) {
-  for (const std::uint32_t key : sorted_keys(table)) {
-    const StringTableString& entry = table.strings.at(key);
-    for (std::size_t i = 0; i < entry.strings.size(); ++i) {
-      append_record(out, {table_id, key, static_cast<std::uint32_t>(i)}, entry.strings[i], {},
-                    entry.data_id, entry.variables);
+void append_csv_table(std::string& out, std::uint32_t table_id, const StoredTableTexts& table) {
+  for (const std::size_t entry : table.kept_entries()) {
+    const auto texts = table.texts(entry);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      append_unit_id(out, {table_id, table.key(entry), static_cast<std::uint32_t>(i)});
+      out += ',';
+      // Decoded where it goes; quoted afterwards in the rare text that needs it.
+      const std::size_t source = out.size();
+      append_stored_text(out, texts[i]);
+      if (std::any_of(out.begin() + static_cast<std::ptrdiff_t>(source), out.end(), needs_quotes)) {
+        const std::string text = out.substr(source);
+        out.resize(source);
+        append_field(out, text);
+      }
+      append_record_end(out, {}, table.data_id(entry), table.variables(entry));
     }
   }
 }

@@ -20,8 +20,8 @@ namespace kelvane_dat::cli {
 
 std::string_view csv_opening();
 void append_csv(std::string& out, std::span<const TranslationUnit> units);
-// append_csv of translation_units(table_id, table), written straight from the table.
-void append_csv_table(std::string& out, std::uint32_t table_id, const StringTable& table);
+// append_csv of translation_units(table_id, table), written straight from the table's code units.
+void append_csv_table(std::string& out, std::uint32_t table_id, const StoredTableTexts& table);
 // The whole file.
 std::string write_csv(std::span<const TranslationUnit> units);
 // What CSV's reader finds: each unit's id and texts, and apart from them (when kept) its data id

@@ -146,7 +146,7 @@ std::expected<void, std::string> TranslationWriter::write(std::span<const Transl
 }
 
 std::expected<void, std::string> TranslationWriter::write_table(std::uint32_t table_id,
-                                                                const StringTable& table) {
+                                                                const StoredTableTexts& table) {
   if (format_ != TranslationFormat::Csv) return write(translation_units(table_id, table));
   append_csv_table(pending_, table_id, table);
   return flush_when_full();

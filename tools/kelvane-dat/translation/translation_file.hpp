@@ -56,7 +56,8 @@ class TranslationWriter {
   void begin(std::uint32_t source_language);
   std::expected<void, std::string> write(std::span<const TranslationUnit> units);
   // write(translation_units(table_id, table)), without building the units where the format can.
-  std::expected<void, std::string> write_table(std::uint32_t table_id, const StringTable& table);
+  std::expected<void, std::string> write_table(std::uint32_t table_id,
+                                               const StoredTableTexts& table);
   std::expected<void, std::string> finish();
 
  private:

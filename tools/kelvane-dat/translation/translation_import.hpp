@@ -11,15 +11,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <expected>
 #include <map>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "kelvane_dat/byte_cursor.hpp"
 #include "kelvane_dat/file_type/stored_string_table.hpp"
-#include "kelvane_dat/read_error.hpp"
+#include "translation/stored_table_texts.hpp"
 #include "translation/translation_unit.hpp"
 
 namespace kelvane_dat::cli {
@@ -29,34 +27,6 @@ struct ImportProblem {
   std::string what;
 
   friend bool operator==(const ImportProblem&, const ImportProblem&) = default;
-};
-
-// A string table's texts as its file stores them, each a view of its little-endian code units in
-// the file's bytes, which must outlive it. It reads exactly what StoredStringTable::read_le reads,
-// so a file one of them decodes the other does too, with the same entries in the same order.
-class StoredTableTexts {
- public:
-  [[nodiscard]] static std::expected<StoredTableTexts, ReadError> read_le(ByteCursor& reader);
-
-  std::uint32_t language() const { return language_; }
-  // The position in file order of the entry StringTable::read_le keeps for `key` (a repeated
-  // key's last one), or nothing.
-  std::optional<std::size_t> find(std::uint32_t key) const;
-  // The texts of the entry at `position` in file order.
-  std::span<const std::span<const std::uint8_t>> texts(std::size_t position) const;
-
- private:
-  struct Entry {
-    std::uint32_t key = 0;
-    std::size_t texts_begin = 0;
-    std::size_t texts_end = 0;
-  };
-
-  std::uint32_t language_ = 1;
-  std::vector<Entry> entries_;
-  std::vector<std::span<const std::uint8_t>> texts_;
-  // Entry positions ordered by key, file order among equal keys, for find.
-  std::vector<std::size_t> by_key_;
 };
 
 // A translated text, to be written over text `index` of the entry at `entry` (file order).

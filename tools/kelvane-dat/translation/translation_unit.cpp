@@ -98,17 +98,22 @@ std::expected<void, std::string> check_utf8(std::string_view text) {
   return {};
 }
 
-std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const StringTable& table) {
+std::vector<TranslationUnit> translation_units(std::uint32_t table_id,
+                                               const StoredTableTexts& table) {
   std::vector<TranslationUnit> units;
-  for (const std::uint32_t key : sorted_keys(table)) {
-    const StringTableString& entry = table.strings.at(key);
-    for (std::size_t i = 0; i < entry.strings.size(); ++i) {
-      units.push_back({.id = {table_id, key, static_cast<std::uint32_t>(i)},
-                       .source = entry.strings[i],
-                       .target = {},
-                       .data_id = entry.data_id,
-                       .variables = entry.variables,
-                       .var_name_table_worth_packing = entry.is_var_name_table_worth_packing});
+  for (const std::size_t entry : table.kept_entries()) {
+    const auto texts = table.texts(entry);
+    const auto variables = table.variables(entry);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      TranslationUnit unit{
+          .id = {table_id, table.key(entry), static_cast<std::uint32_t>(i)},
+          .source = {},
+          .target = {},
+          .data_id = table.data_id(entry),
+          .variables = {variables.begin(), variables.end()},
+          .var_name_table_worth_packing = table.var_name_table_worth_packing(entry)};
+      append_stored_text(unit.source, texts[i]);
+      units.push_back(std::move(unit));
     }
   }
   return units;
