@@ -50,6 +50,8 @@ std::string error_text(const DatError& error);
 
 // "0x2300000A": how the tool shows ids.
 std::string id_text(std::uint32_t id);
+// id_text appended to `out`, for writers that print millions of ids.
+void append_id_text(std::string& out, std::uint32_t id);
 
 // --type NAME, for each command that can keep to the files of one type: a type as ls shows it, in
 // any case; a name no type has is a usage error naming the known types.

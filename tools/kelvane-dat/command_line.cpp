@@ -10,9 +10,15 @@ namespace {
 
 std::string single_quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-bool is_hex_digit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+// The digit's value, or -1 for a character that is no hexadecimal digit.
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
+
+bool is_hex_digit(char c) { return hex_digit_value(c) >= 0; }
 
 bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -161,6 +167,16 @@ std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text) {
   const bool hex = text.starts_with("0x") || text.starts_with("0X");
   const std::string_view digits = hex ? text.substr(2) : text;
   if (digits.empty()) return problem();
+  if (hex && digits.size() <= 8) {
+    // Every id the tool writes: checked and summed in one pass, and too short to overflow.
+    std::uint32_t value = 0;
+    for (const char c : digits) {
+      const int digit = hex_digit_value(c);
+      if (digit < 0) return problem();
+      value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return value;
+  }
   for (const char c : digits) {
     if (!(hex ? is_hex_digit(c) : is_decimal_digit(c))) return problem();
   }

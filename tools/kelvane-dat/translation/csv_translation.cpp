@@ -40,11 +40,11 @@ void append_record_end(std::string& out, std::string_view target, std::uint32_t 
   out += ',';
   append_field(out, target);
   out += ',';
-  out += id_text(data_id);
+  append_id_text(out, data_id);
   out += ',';
   for (std::size_t i = 0; i < variables.size(); ++i) {
     if (i > 0) out += ' ';
-    out += id_text(variables[i]);
+    append_id_text(out, variables[i]);
   }
   out += "\r\n";
 }
@@ -61,6 +61,19 @@ class CsvRecord {
 
   std::vector<std::string_view> fields_;
 };
+
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet byte_set(std::string_view bytes) {
+  ByteSet set{};
+  for (const char c : bytes) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}
+
+// What ends a run of plain bytes in a record, inside and outside quotes (a line end inside quotes
+// is counted).
+constexpr ByteSet kQuotedSpecial = byte_set("\"\n");
+constexpr ByteSet kUnquotedSpecial = byte_set("\",\r\n");
 
 // Splits RFC 4180 records; a bare LF also ends a record, as editors that rewrite line ends make.
 // A field's text is left where it stands: a quoted field is unescaped in place, which only ever
@@ -88,6 +101,13 @@ class CsvReader {
     };
     bool quoted = false;
     while (pos_ < text_.size()) {
+      if (end == pos_) {
+        // Nothing has moved: the bytes up to the next one that means something are the field's
+        // where they stand.
+        pos_ = quoted ? skip_to(pos_, kQuotedSpecial) : skip_to(pos_, kUnquotedSpecial);
+        end = pos_;
+        if (pos_ == text_.size()) break;
+      }
       const char c = text_[pos_++];
       if (quoted) {
         if (c == '"' && pos_ < text_.size() && text_[pos_] == '"') {
@@ -123,6 +143,12 @@ class CsvReader {
   std::size_t line() const { return line_; }
 
  private:
+  // The position of the first byte from `pos` on that is in `special`, or the end.
+  std::size_t skip_to(std::size_t pos, const ByteSet& special) const {
+    while (pos < text_.size() && !special[static_cast<unsigned char>(text_[pos])]) ++pos;
+    return pos;
+  }
+
   std::span<char> text_;
   std::size_t pos_ = 0;
   std::size_t line_ = 1;

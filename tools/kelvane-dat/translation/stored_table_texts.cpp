@@ -147,14 +147,22 @@ bool stored_text_reads_as(std::span<const std::uint8_t> units, std::string_view 
 }
 
 void append_stored_text(std::string& out, std::span<const std::uint8_t> units) {
-  for_each_code_point(units, [&](char32_t c) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      detail::append_utf8(out, c);
-    }
-    return true;
-  });
+  // Written in place into room for the longest UTF-8 the units can make (3 bytes a unit: a pair
+  // makes 4 of 2 units), then cut to what they made.
+  const std::size_t start = out.size();
+  out.resize_and_overwrite(start + units.size() / detail::kCodeUnitSize * 3,
+                           [&](char* text, std::size_t) {
+                             char* end = text + start;
+                             for_each_code_point(units, [&](char32_t c) {
+                               if (c < 0x80) {
+                                 *end++ = static_cast<char>(c);
+                               } else {
+                                 end = detail::encode_utf8(c, end);
+                               }
+                               return true;
+                             });
+                             return static_cast<std::size_t>(end - text);
+                           });
 }
 
 }  // namespace kelvane_dat::cli

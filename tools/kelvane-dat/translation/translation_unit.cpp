@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 #include "archive.hpp"
 #include "command_line.hpp"
@@ -20,11 +21,12 @@ std::unexpected<std::string> invalid_unit_id(std::string_view text) {
 }  // namespace
 
 void append_unit_id(std::string& out, const UnitId& id) {
-  out += id_text(id.table);
+  append_id_text(out, id.table);
   out += '/';
-  out += id_text(id.key);
+  append_id_text(out, id.key);
   out += '/';
-  out += std::to_string(id.index);
+  char index[std::numeric_limits<std::uint32_t>::digits10 + 1];
+  out.append(index, std::to_chars(index, index + sizeof index, id.index).ptr);
 }
 
 std::string unit_id_text(const UnitId& id) {
