@@ -34,8 +34,9 @@ std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions opt
 // is not looked at.
 std::optional<DatHeader> read_header_only(const std::filesystem::path& path);
 
-// How the commands that only compare or check bytes open an archive: mapped, so that they look at
-// the files where they lie (DatDatabase::view_file) instead of copying each one. The tool reads
+// How the commands that only compare or check bytes, and those that read every string table once
+// (strings export and import), open an archive: mapped, so that they look at the files where they
+// lie (DatDatabase::view_file), or copy them without a system call per read. The tool reads
 // archives nothing rewrites meanwhile; one truncated under it ends the tool with SIGBUS.
 inline constexpr OpenOptions kViewingOptions{.mapped = true};
 

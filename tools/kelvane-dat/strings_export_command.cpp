@@ -132,7 +132,7 @@ int run(const ExportOptions& options) {
                  "libgettextpo); choose xliff, csv or json");
     return kExitUsage;
   }
-  const std::optional<DatDatabase> archive = open_archive(options.archive);
+  const std::optional<DatDatabase> archive = open_archive(options.archive, kViewingOptions);
   if (!archive) return kExitArchiveError;
   std::optional<std::vector<std::uint32_t>> ids = chosen_tables(*archive, options.tables);
   if (!ids) return kExitArchiveError;

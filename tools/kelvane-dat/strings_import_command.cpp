@@ -94,7 +94,7 @@ int run(const ImportOptions& options) {
     report_error("read " + options.translation, read.error());
     return kExitArchiveError;
   }
-  const std::optional<DatDatabase> archive = open_archive(options.archive);
+  const std::optional<DatDatabase> archive = open_archive(options.archive, kViewingOptions);
   if (!archive) return kExitArchiveError;
   if (!layout_allows_reading(*archive, options.archive, options.allow_overlap)) {
     return kExitArchiveError;
