@@ -243,7 +243,7 @@ void add_archive(py::module_& module) {
       .def("read_into", &read_into, py::arg("file_id"), py::arg("buffer"),
            "Writes the file's bytes to the start of a writable buffer and returns their count;\n"
            "a bytearray is first resized to the file's length. DatError when the buffer is too\n"
-           "short.")
+           "short. To reuse one buffer for files of varied sizes, pass a memoryview of it.")
       .def("view", &view_file, py::arg("file_id"),
            "The file's bytes as read-only memoryviews, one per slice: on a mapped archive a file\n"
            "stored uncompressed is viewed where it lies, one slice per block, without a copy;\n"
