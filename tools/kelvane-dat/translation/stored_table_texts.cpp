@@ -92,9 +92,13 @@ std::expected<StoredTableTexts, ReadError> StoredTableTexts::read_le(ByteCursor&
   }
   table.by_key_.resize(table.entries_.size());
   for (std::size_t i = 0; i < table.by_key_.size(); ++i) table.by_key_[i] = i;
-  std::stable_sort(table.by_key_.begin(), table.by_key_.end(), [&](std::size_t a, std::size_t b) {
+  const auto by_key = [&](std::size_t a, std::size_t b) {
     return table.entries_[a].key < table.entries_[b].key;
-  });
+  };
+  // Tables are mostly stored in key order, which one pass confirms.
+  if (!std::is_sorted(table.by_key_.begin(), table.by_key_.end(), by_key)) {
+    std::stable_sort(table.by_key_.begin(), table.by_key_.end(), by_key);
+  }
   return table;
 }
 
