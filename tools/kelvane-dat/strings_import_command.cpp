@@ -111,10 +111,10 @@ int run(const ImportOptions& options) {
       .wanted = [&](std::uint32_t id) { return language || by_table.contains(id); },
       .may_change =
           [&](std::uint32_t id, std::span<const std::uint8_t> file) {
+            changes.clear();
             const std::expected<StoredTableTexts, std::string> stored =
                 decode_string_table<StoredTableTexts>(file);
             if (!stored) return true;  // decoding it whole reports why
-            changes.clear();
             if (const auto units_of_table = by_table.find(id); units_of_table != by_table.end()) {
               // A table stored twice is met twice: its units count once.
               const bool first = tally.found_tables.insert(id).second;

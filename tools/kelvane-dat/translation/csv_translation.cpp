@@ -17,7 +17,8 @@ namespace {
 constexpr std::array<std::string_view, 5> kColumns = {"id", "source", "target", "data_id",
                                                       "variables"};
 
-// A loop of its own: find_first_of looks each byte up in the set with a call.
+// Whether a field holding `c` is quoted. Tested byte by byte in a loop of the caller's, rather than
+// with find_first_of, which looks each byte up in the set with a call.
 bool needs_quotes(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
 
 void append_field(std::string& out, std::string_view field) {
