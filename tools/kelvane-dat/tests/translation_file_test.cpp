@@ -277,6 +277,9 @@ TEST(TranslationFile, ReadersNameWhatIsWrong) {
       // past the first eight ASCII bytes, and alone among them.
       {TranslationFormat::Csv, "id,source,target\r\n0x1/0x2/0,a,\xC3\r\n", "line 2: not UTF-8"},
       {TranslationFormat::Csv, "\xFF", "line 1: not UTF-8"},
+      {TranslationFormat::Csv,
+       "id,source,target\r\n0x1/0x2/0,a long text of forty-odd ASCII bytes before it \x80,\r\n",
+       "line 2: not UTF-8"},
       {TranslationFormat::Xliff, "<xliff version=\"2.0\">\n\n<!-- \xED\xA0\x80 -->",
        "line 3: not UTF-8"},
       {TranslationFormat::JsonLines,

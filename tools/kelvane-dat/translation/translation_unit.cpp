@@ -79,13 +79,22 @@ std::string unit_note(const TranslationUnit& unit) {
 }
 
 std::expected<void, std::string> check_utf8(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   for (std::size_t i = 0; i < text.size();) {
-    // Eight ASCII bytes at a time: a translation is mostly ASCII, and this runs over every byte.
-    std::uint64_t eight = 0;
-    if (text.size() - i >= sizeof eight) {
-      std::memcpy(&eight, text.data() + i, sizeof eight);
-      if ((eight & 0x8080808080808080u) == 0) {
-        i += sizeof eight;
+    // ASCII bytes 32, then 8 at a time: a translation is mostly ASCII, and this runs over every
+    // byte.
+    std::uint64_t words[4];
+    if (text.size() - i >= sizeof words) {
+      std::memcpy(words, text.data() + i, sizeof words);
+      if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) == 0) {
+        i += sizeof words;
+        continue;
+      }
+    }
+    if (text.size() - i >= sizeof words[0]) {
+      std::memcpy(words, text.data() + i, sizeof words[0]);
+      if ((words[0] & kHighBits) == 0) {
+        i += sizeof words[0];
         continue;
       }
     }
