@@ -123,7 +123,19 @@ bool layout_allows_reading(const DatDatabase& archive, const std::string& path,
   return false;
 }
 
-std::string id_text(std::uint32_t id) { return hex0x8(id); }
+std::string id_text(std::uint32_t id) {
+  std::string text;
+  append_id_text(text, id);
+  return text;
+}
+
+void append_id_text(std::string& out, std::uint32_t id) {
+  // By hand, into the output: a string per id costs more than formatting it.
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  char text[10] = {'0', 'x'};
+  for (std::size_t i = sizeof text; i-- > 2; id >>= 4) text[i] = kDigits[id & 0xF];
+  out.append(text, sizeof text);
+}
 
 CLI::Option* add_type_option(CLI::App& app, std::optional<DatFileType>& type) {
   return app

@@ -34,8 +34,9 @@ std::optional<DatDatabase> open_archive(const std::string& path, OpenOptions opt
 // is not looked at.
 std::optional<DatHeader> read_header_only(const std::filesystem::path& path);
 
-// How the commands that only compare or check bytes open an archive: mapped, so that they look at
-// the files where they lie (DatDatabase::view_file) instead of copying each one. The tool reads
+// How the commands that only compare or check bytes, and those that read every string table once
+// (strings export and import), open an archive: mapped, so that they look at the files where they
+// lie (DatDatabase::view_file), or copy them without a system call per read. The tool reads
 // archives nothing rewrites meanwhile; one truncated under it ends the tool with SIGBUS.
 inline constexpr OpenOptions kViewingOptions{.mapped = true};
 
@@ -50,6 +51,8 @@ std::string error_text(const DatError& error);
 
 // "0x2300000A": how the tool shows ids.
 std::string id_text(std::uint32_t id);
+// id_text appended to `out`, for writers that print millions of ids.
+void append_id_text(std::string& out, std::uint32_t id);
 
 // --type NAME, for each command that can keep to the files of one type: a type as ls shows it, in
 // any case; a name no type has is a usage error naming the known types.

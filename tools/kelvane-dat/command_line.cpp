@@ -1,6 +1,8 @@
 #include "command_line.hpp"
 
+#include <array>
 #include <charconv>
+#include <cstdint>
 #include <stdexcept>
 #include <system_error>
 
@@ -10,9 +12,23 @@ namespace {
 
 std::string single_quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-bool is_hex_digit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+// The value of each hexadecimal digit, -1 for every other byte. Looked up rather than tested by
+// range: digits and letters alternate at random in ids, which defeats branch prediction.
+constexpr std::array<std::int8_t, 256> kHexDigitValues = [] {
+  std::array<std::int8_t, 256> values{};
+  values.fill(-1);
+  for (std::size_t i = 0; i < 10; ++i) values['0' + i] = static_cast<std::int8_t>(i);
+  for (std::size_t i = 0; i < 6; ++i) {
+    values['a' + i] = static_cast<std::int8_t>(10 + i);
+    values['A' + i] = static_cast<std::int8_t>(10 + i);
+  }
+  return values;
+}();
+
+// The digit's value, or -1 for a character that is no hexadecimal digit.
+int hex_digit_value(char c) { return kHexDigitValues[static_cast<unsigned char>(c)]; }
+
+bool is_hex_digit(char c) { return hex_digit_value(c) >= 0; }
 
 bool is_decimal_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -161,6 +177,18 @@ std::expected<std::uint32_t, std::string> parse_file_id(std::string_view text) {
   const bool hex = text.starts_with("0x") || text.starts_with("0X");
   const std::string_view digits = hex ? text.substr(2) : text;
   if (digits.empty()) return problem();
+  if (hex && digits.size() <= 8) {
+    // Every id the tool writes: checked and summed in one pass, and too short to overflow.
+    std::uint32_t value = 0;
+    bool valid = true;
+    for (const char c : digits) {
+      const int digit = hex_digit_value(c);
+      valid &= digit >= 0;
+      value = value << 4 | static_cast<std::uint32_t>(digit & 0xF);
+    }
+    if (!valid) return problem();
+    return value;
+  }
   for (const char c : digits) {
     if (!(hex ? is_hex_digit(c) : is_decimal_digit(c))) return problem();
   }

@@ -28,6 +28,7 @@ class ChainCopier {
   // Stores every file of `ids`, which share one chain; false when something failed (reported).
   bool copy(const std::vector<std::uint32_t>& ids, std::size_t& tables_rewritten) {
     stored_read_ = false;
+    file_read_ = false;
     table_read_ = false;
     for (const std::uint32_t id : ids) {
       const DatFileEntry& entry = *archive_.find(id);
@@ -63,23 +64,32 @@ class ChainCopier {
   // table as read for them; otherwise the edit takes it, saving a copy of every text. Failures are
   // reported.
   Edit edit_table(std::uint32_t id, const DatFileEntry& entry, bool shared, Bytes& stored) {
-    if (!table_read_) {
+    if (!file_read_) {
       Result<Bytes> bytes = archive_.get_file_checked(id);
       if (!bytes) {
         report_fetch_error(id, bytes.error());
         return Edit::Failed;
       }
+      file_read_ = true;
+      // Uncompressed, the file's bytes are the chain's stored bytes: a table left unchanged is
+      // copied from them instead of reading its chain again.
+      if (entry.is_compressed()) {
+        file_ = std::move(*bytes);
+      } else {
+        keep_stored(std::move(*bytes));
+      }
+    }
+    const Bytes& file = entry.is_compressed() ? file_ : stored_;
+    if (!edit_.may_change(id, file)) return Edit::Unchanged;
+    if (!table_read_) {
       std::expected<StoredStringTable, std::string> decoded =
-          decode_string_table<StoredStringTable>(*bytes);
+          decode_string_table<StoredStringTable>(file);
       if (!decoded) {
         report_error("decode string table " + id_text(id), decoded.error());
         return Edit::Failed;
       }
       table_ = std::move(*decoded);
       table_read_ = true;
-      // Uncompressed, the file's bytes are the chain's stored bytes: a table left unchanged is
-      // copied from them instead of reading its chain again.
-      if (!entry.is_compressed()) keep_stored(std::move(*bytes));
     }
     StoredStringTable table = shared ? table_ : std::move(table_);
     if (!edit_.apply(id, table)) return Edit::Unchanged;
@@ -107,10 +117,13 @@ class ChainCopier {
   const DatDatabase& archive_;
   ArchiveWriter& writer_;
   const TableEdit& edit_;
-  // The chain's stored bytes and decoded table once read. Flags rather than optionals: in a large
-  // translation unit GCC 12 warns that an optional's payload may be used uninitialized.
+  // The chain's stored bytes, its file's bytes (when compressed; otherwise they are the stored
+  // bytes) and its decoded table once read. Flags rather than optionals: in a large translation
+  // unit GCC 12 warns that an optional's payload may be used uninitialized.
   Bytes stored_;
   bool stored_read_ = false;
+  Bytes file_;
+  bool file_read_ = false;
   StoredStringTable table_;
   bool table_read_ = false;
 };

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "kelvane_dat/dat_database.hpp"
@@ -22,8 +23,12 @@ struct TableEdit {
   // Whether the table stored as `id` is to be decoded and handed to `apply`; the others are copied
   // without being decoded.
   std::function<bool(std::uint32_t id)> wanted;
-  // Changes the table stored as `id` and says whether anything changed: one that did not is copied
-  // as stored.
+  // Looks at a wanted table in its file's bytes `file` and says whether it may change: one that
+  // will not is copied as stored without being decoded, so this must accept only a file that
+  // decodes whole (decoding reports the others). `file` is the same for every file of a chain.
+  std::function<bool(std::uint32_t id, std::span<const std::uint8_t> file)> may_change;
+  // Changes the table stored as `id`, once may_change said it may, and says whether anything
+  // changed: one that did not is copied as stored.
   std::function<bool(std::uint32_t id, StoredStringTable& table)> apply;
 };
 

@@ -16,6 +16,7 @@
 #include "kelvane_platform/command_line.hpp"
 #include "report.hpp"
 #include "strings_options.hpp"
+#include "translation/stored_table_texts.hpp"
 #include "translation/translation_file.hpp"
 #include "translation/translation_unit.hpp"
 
@@ -62,15 +63,39 @@ std::optional<std::vector<std::uint32_t>> chosen_tables(const DatDatabase& archi
   return ids;
 }
 
-// A chain several tables share: read and decoded once, kept until the last of them is written.
+// A table's file and its texts, which view the file's bytes.
+struct LoadedTable {
+  std::vector<std::uint8_t> file;
+  StoredTableTexts texts;
+};
+
+// The string table stored as `id`, fetched checked and read; on failure reports "read ID" or
+// "decode string table ID" with the words the library's decoder has for it, and returns nothing.
+std::optional<LoadedTable> load_table(const DatDatabase& archive, std::uint32_t id) {
+  Result<std::vector<std::uint8_t>> file = archive.get_file_checked(id);
+  if (!file) {
+    report_fetch_error(id, file.error());
+    return std::nullopt;
+  }
+  std::expected<StoredTableTexts, std::string> texts = decode_string_table<StoredTableTexts>(*file);
+  if (!texts) {
+    const std::expected<StringTable, std::string> decoded = decode_string_table(*file);
+    report_error("decode string table " + id_text(id), decoded ? texts.error() : decoded.error());
+    return std::nullopt;
+  }
+  // The texts view the vector's storage, which moving the vector keeps.
+  return LoadedTable{.file = std::move(*file), .texts = std::move(*texts)};
+}
+
+// A chain several tables share: read once, kept until the last of them is written.
 struct SharedChain {
   std::size_t tables_left = 0;
   bool read = false;
-  std::optional<StringTable> table;
+  std::optional<LoadedTable> table;
 };
 
-// The units of the tables `ids`, in that order, one table decoded at a time. A table that cannot
-// be read is reported, left out, and sets `status`.
+// The units of the tables `ids`, in that order, one table read at a time. A table that cannot be
+// read is reported, left out, and sets `status`.
 std::expected<void, std::string> write_tables(const DatDatabase& archive,
                                               const std::vector<std::uint32_t>& ids,
                                               TranslationWriter& writer, int& status) {
@@ -80,15 +105,15 @@ std::expected<void, std::string> write_tables(const DatDatabase& archive,
   for (const std::uint32_t id : ids) {
     SharedChain& chain = chains[ChainKey::of(*archive.find(id))];
     if (!chain.read) {
-      chain.table = load_string_table(archive, id);
+      chain.table = load_table(archive, id);
       chain.read = true;
       if (!chain.table) status = kExitArchiveError;
     }
     if (chain.table) {
       // The archive's language, which XLIFF names as the source language: the first table's.
-      if (!begun) writer.begin(chain.table->language);
+      if (!begun) writer.begin(chain.table->texts.language());
       begun = true;
-      if (const auto written = writer.write_table(id, *chain.table); !written) {
+      if (const auto written = writer.write_table(id, chain.table->texts); !written) {
         return written;
       }
     }
@@ -107,7 +132,7 @@ int run(const ExportOptions& options) {
                  "libgettextpo); choose xliff, csv or json");
     return kExitUsage;
   }
-  const std::optional<DatDatabase> archive = open_archive(options.archive);
+  const std::optional<DatDatabase> archive = open_archive(options.archive, kViewingOptions);
   if (!archive) return kExitArchiveError;
   std::optional<std::vector<std::uint32_t>> ids = chosen_tables(*archive, options.tables);
   if (!ids) return kExitArchiveError;

@@ -94,7 +94,7 @@ int run(const ImportOptions& options) {
     report_error("read " + options.translation, read.error());
     return kExitArchiveError;
   }
-  const std::optional<DatDatabase> archive = open_archive(options.archive);
+  const std::optional<DatDatabase> archive = open_archive(options.archive, kViewingOptions);
   if (!archive) return kExitArchiveError;
   if (!layout_allows_reading(*archive, options.archive, options.allow_overlap)) {
     return kExitArchiveError;
@@ -105,28 +105,35 @@ int run(const ImportOptions& options) {
   const bool compare_sources = *format != TranslationFormat::JsonLines;
   const std::optional<std::uint32_t> language = options.language;
   ImportTally tally;
+  // The texts the units of the table last looked at change, for apply to write.
+  std::vector<TextChange> changes;
   const TableEdit edit{
       .wanted = [&](std::uint32_t id) { return language || by_table.contains(id); },
-      .apply =
-          [&](std::uint32_t id, StoredStringTable& table) {
-            bool changed = false;
+      .may_change =
+          [&](std::uint32_t id, std::span<const std::uint8_t> file) {
+            changes.clear();
+            const std::expected<StoredTableTexts, std::string> stored =
+                decode_string_table<StoredTableTexts>(file);
+            if (!stored) return true;  // decoding it whole reports why
             if (const auto units_of_table = by_table.find(id); units_of_table != by_table.end()) {
               // A table stored twice is met twice: its units count once.
               const bool first = tally.found_tables.insert(id).second;
               TableImport imported =
-                  import_into_table(id, table, units_of_table->second, compare_sources);
-              changed = imported.changed_texts > 0;
+                  import_into_table(id, *stored, units_of_table->second, compare_sources);
               if (first) {
-                tally.changed_texts += imported.changed_texts;
+                tally.changed_texts += imported.changes.size();
                 tally.problems.insert(tally.problems.end(), imported.problems.begin(),
                                       imported.problems.end());
               }
+              changes = std::move(imported.changes);
             }
-            if (language && table.language != *language) {
-              table.language = *language;
-              changed = true;
-            }
-            return changed;
+            return !changes.empty() || (language && stored->language() != *language);
+          },
+      .apply =
+          [&](std::uint32_t, StoredStringTable& table) {
+            apply_text_changes(changes, table);
+            if (language) table.language = *language;
+            return true;
           }};
   const std::optional<std::size_t> rewritten =
       write_with_tables_edited(*archive, *output, options.output, edit);

@@ -2,7 +2,9 @@
 
 #include "commands.hpp"
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "archive.hpp"
@@ -58,6 +60,8 @@ int run(const PseudoOptions& options) {
   }
   const TableEdit edit{
       .wanted = [](std::uint32_t) { return true; },
+      // Decoded whole: pseudo-localisation changes any text a table has.
+      .may_change = [](std::uint32_t, std::span<const std::uint8_t>) { return true; },
       .apply = [](std::uint32_t,
                   StoredStringTable& table) { return pseudo_localize_table(table); }};
   const std::optional<std::size_t> rewritten =

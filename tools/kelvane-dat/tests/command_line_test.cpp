@@ -35,6 +35,9 @@ TEST(ParseFileId, HexadecimalOrDecimalBelowTwoToThe32) {
       {"1 ", std::nullopt},
       {"0x-1", std::nullopt},
       {"0x 1", std::nullopt},
+      {"0xaBcD09eF", 0xABCD09EF},
+      {"0x0000000G", std::nullopt},
+      {"0x/", std::nullopt},
       {"1e3", std::nullopt},
   };
   for (const IdCase& c : cases) {

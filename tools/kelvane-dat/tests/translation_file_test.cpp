@@ -8,10 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "archive.hpp"
 #include "e2e/process.hpp"
+#include "kelvane_dat/file_type/stored_string_table.hpp"
 #include "support/temp_file.hpp"
 #include "translation/translation_codecs.hpp"
 #include "translation/xml_reader.hpp"
@@ -108,18 +111,45 @@ TEST(TranslationFile, EachFormatReadsBackWhatItWrote) {
   }
 }
 
-TEST(TranslationFile, CsvOfATableIsCsvOfItsUnits) {
-  StringTable table{.id = 0x2300000A, .language = 1, .strings = {}};
+// Export reads a table's texts where its file holds them: its units must be the decoded table's,
+// and its CSV the CSV of those units.
+TEST(TranslationFile, ATablesUnitsAreItsDecodedTexts) {
+  StoredStringTable stored{.id = 0x2300000A, .language = 1, .entries = {}};
   for (const TranslationUnit& unit : tricky_units()) {
-    StringTableString& entry = table.strings[unit.id.key];
-    entry.data_id = unit.data_id;
-    entry.variables = unit.variables;
-    entry.strings.push_back(unit.source);
+    if (unit.id.index == 0) {
+      stored.entries.push_back(
+          {.key = unit.id.key, .data_id = unit.data_id, .variables = unit.variables, .flag = 2});
+    }
+    stored.entries.back().texts.push_back(utf8_to_utf16(unit.source).value());
   }
+  // Keys out of order, a key repeated (its last entry is the one decoded), a lone surrogate, an
+  // entry without texts.
+  stored.entries.push_back({.key = 0x014152D5, .texts = {u"first"}});
+  stored.entries.push_back({.key = 1, .texts = {{0xDC00, u'a', 0xD800}, u"x"}});
+  stored.entries.push_back({.key = 0x014152D5, .data_id = 7, .texts = {u"last", u""}});
+  stored.entries.push_back({.key = 2, .variables = {3}});
+  const std::vector<std::uint8_t> file = stored.encode().value();
+  ByteCursor cursor(file);
+  const StoredTableTexts texts = StoredTableTexts::read_le(cursor).value();
+
+  const StringTable decoded = stored.decoded();
+  std::vector<TranslationUnit> expected;
+  for (const std::uint32_t key : sorted_keys(decoded)) {
+    const StringTableString& entry = decoded.strings.at(key);
+    for (std::uint32_t i = 0; i < entry.strings.size(); ++i) {
+      expected.push_back({.id = {stored.id, key, i},
+                          .source = entry.strings[i],
+                          .data_id = entry.data_id,
+                          .variables = entry.variables,
+                          .var_name_table_worth_packing = entry.is_var_name_table_worth_packing});
+    }
+  }
+  const std::vector<TranslationUnit> units = translation_units(stored.id, texts);
+  EXPECT_EQ(units, expected);
   std::string by_table;
-  append_csv_table(by_table, table.id, table);
+  append_csv_table(by_table, stored.id, texts);
   std::string by_units;
-  append_csv(by_units, translation_units(table.id, table));
+  append_csv(by_units, units);
   EXPECT_EQ(by_table, by_units);
 }
 
@@ -247,6 +277,9 @@ TEST(TranslationFile, ReadersNameWhatIsWrong) {
       // past the first eight ASCII bytes, and alone among them.
       {TranslationFormat::Csv, "id,source,target\r\n0x1/0x2/0,a,\xC3\r\n", "line 2: not UTF-8"},
       {TranslationFormat::Csv, "\xFF", "line 1: not UTF-8"},
+      {TranslationFormat::Csv,
+       "id,source,target\r\n0x1/0x2/0,a long text of forty-odd ASCII bytes before it \x80,\r\n",
+       "line 2: not UTF-8"},
       {TranslationFormat::Xliff, "<xliff version=\"2.0\">\n\n<!-- \xED\xA0\x80 -->",
        "line 3: not UTF-8"},
       {TranslationFormat::JsonLines,
@@ -300,6 +333,40 @@ TEST(TranslationFile, ReadersRefuseAUnitNamedTwice) {
     const auto read = read_translation(c.format, file.path());
     ASSERT_FALSE(read.has_value());
     EXPECT_EQ(read.error(), c.error);
+  }
+}
+
+// CSV shows an exported file's ascending ids free of repeats without keeping them; any other order
+// must find the repeat the other readers' check finds, every id with its line.
+TEST(TranslationFile, CsvFindsTheRepeatTheSharedCheckFinds) {
+  const std::vector<std::vector<std::uint32_t>> orders = {
+      {1, 2, 3},
+      {3, 2, 1},
+      {1, 2, 1},
+      {2, 2},
+      {1, 3, 2, 3},
+      {1, 5, 2, 5, 2},
+      {4, 1, 2, 3, 1, 4},
+      {1, 2, 3, 0, 3, 2},
+      {6, 7, 1, 6},
+      {1, 3, 5, 2, 4},
+      {},
+  };
+  for (const std::vector<std::uint32_t>& keys : orders) {
+    std::string csv = "id,source,target\r\n";
+    SeenUnitIds seen;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      // A quoted line end first, so records and lines differ.
+      csv += "0x1/" + std::to_string(keys[i]) + "/0,\"a\nb\",\r\n";
+      seen.add({1, keys[i], 0}, 2 + 2 * i);
+    }
+    SCOPED_TRACE(csv);
+    const auto read = read_csv(csv);
+    const std::optional<std::string> repeated = seen.repeated();
+    ASSERT_EQ(read.has_value(), !repeated.has_value());
+    if (repeated) {
+      EXPECT_EQ(read.error(), *repeated);
+    }
   }
 }
 

@@ -17,10 +17,12 @@ namespace {
 constexpr std::array<std::string_view, 5> kColumns = {"id", "source", "target", "data_id",
                                                       "variables"};
 
+// Whether a field holding `c` is quoted. Tested byte by byte in a loop of the caller's, rather than
+// with find_first_of, which looks each byte up in the set with a call.
+bool needs_quotes(char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; }
+
 void append_field(std::string& out, std::string_view field) {
-  // A loop of its own: find_first_of looks each byte up in the set with a call.
-  const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
-  if (std::none_of(field.begin(), field.end(), special)) {
+  if (std::none_of(field.begin(), field.end(), needs_quotes)) {
     out += field;
     return;
   }
@@ -32,21 +34,18 @@ void append_field(std::string& out, std::string_view field) {
   out += '"';
 }
 
-// One unit's record. Ids and variables never hold a character that needs quoting.
-void append_record(std::string& out, const UnitId& id, std::string_view source,
-                   std::string_view target, std::uint32_t data_id,
-                   std::span<const std::uint32_t> variables) {
-  append_unit_id(out, id);
-  out += ',';
-  append_field(out, source);
+// What follows a unit's source in its record. Ids and variables never hold a character that needs
+// quoting.
+void append_record_end(std::string& out, std::string_view target, std::uint32_t data_id,
+                       std::span<const std::uint32_t> variables) {
   out += ',';
   append_field(out, target);
   out += ',';
-  out += id_text(data_id);
+  append_id_text(out, data_id);
   out += ',';
   for (std::size_t i = 0; i < variables.size(); ++i) {
     if (i > 0) out += ' ';
-    out += id_text(variables[i]);
+    append_id_text(out, variables[i]);
   }
   out += "\r\n";
 }
@@ -64,9 +63,24 @@ class CsvRecord {
   std::vector<std::string_view> fields_;
 };
 
+using ByteSet = std::array<bool, 256>;
+
+constexpr ByteSet byte_set(std::string_view bytes) {
+  ByteSet set{};
+  for (const char c : bytes) set[static_cast<unsigned char>(c)] = true;
+  return set;
+}
+
+// What ends a run of plain bytes in a record, inside and outside quotes (a line end inside quotes
+// is counted).
+constexpr ByteSet kQuotedSpecial = byte_set("\"\n");
+constexpr ByteSet kUnquotedSpecial = byte_set("\",\r\n");
+
 // Splits RFC 4180 records; a bare LF also ends a record, as editors that rewrite line ends make.
 // A field's text is left where it stands: a quoted field is unescaped in place, which only ever
-// moves its bytes towards its start, so the fields before it are untouched.
+// moves its bytes towards its start, so the fields before it are untouched. Only a byte that moves
+// is written, so a file without escaped quotes is only read: a text mapped copy-on-write stays the
+// file's pages.
 class CsvReader {
  public:
   explicit CsvReader(std::span<char> text) : text_(text) {}
@@ -81,21 +95,35 @@ class CsvReader {
     const auto close_field = [&] {
       record.fields_.emplace_back(text_.data() + field, end - field);
     };
+    // Keeps the byte at `from` as the field's next one.
+    const auto keep = [&](std::size_t from) {
+      if (end != from) text_[end] = text_[from];
+      ++end;
+    };
     bool quoted = false;
     while (pos_ < text_.size()) {
+      if (end == pos_) {
+        // Nothing has moved: the bytes up to the next one that means something are the field's
+        // where they stand.
+        pos_ = quoted ? skip_to(pos_, kQuotedSpecial) : skip_to(pos_, kUnquotedSpecial);
+        end = pos_;
+        if (pos_ == text_.size()) break;
+      }
       const char c = text_[pos_++];
       if (quoted) {
         if (c == '"' && pos_ < text_.size() && text_[pos_] == '"') {
-          text_[end++] = '"';
+          keep(pos_ - 1);
           ++pos_;
         } else if (c == '"') {
           quoted = false;
         } else {
           if (c == '\n') ++line_;
-          text_[end++] = c;
+          keep(pos_ - 1);
         }
       } else if (c == '"' && end == field) {
+        // The text starts after the quote, so one without escapes stays where it is.
         quoted = true;
+        field = end = pos_;
       } else if (c == ',') {
         close_field();
         field = end = pos_;
@@ -105,7 +133,7 @@ class CsvReader {
         close_field();
         return true;
       } else {
-        text_[end++] = c;
+        keep(pos_ - 1);
       }
     }
     if (quoted) return std::unexpected("line " + std::to_string(start_line) + ": unclosed quote");
@@ -116,6 +144,12 @@ class CsvReader {
   std::size_t line() const { return line_; }
 
  private:
+  // The position of the first byte from `pos` on that is in `special`, or the end.
+  std::size_t skip_to(std::size_t pos, const ByteSet& special) const {
+    while (pos < text_.size() && !special[static_cast<unsigned char>(text_[pos])]) ++pos;
+    return pos;
+  }
+
   std::span<char> text_;
   std::size_t pos_ = 0;
   std::size_t line_ = 1;
@@ -140,16 +174,28 @@ std::string_view csv_opening() { return "id,source,target,data_id,variables\r\n"
 
 void append_csv(std::string& out, std::span<const TranslationUnit> units) {
   for (const TranslationUnit& unit : units) {
-    append_record(out, unit.id, unit.source, unit.target, unit.data_id, unit.variables);
+    append_unit_id(out, unit.id);
+    out += ',';
+    append_field(out, unit.source);
+    append_record_end(out, unit.target, unit.data_id, unit.variables);
   }
 }
 
-void append_csv_table(std::string& out, std::uint32_t table_id, const StringTable& table) {
-  for (const std::uint32_t key : sorted_keys(table)) {
-    const StringTableString& entry = table.strings.at(key);
-    for (std::size_t i = 0; i < entry.strings.size(); ++i) {
-      append_record(out, {table_id, key, static_cast<std::uint32_t>(i)}, entry.strings[i], {},
-                    entry.data_id, entry.variables);
+void append_csv_table(std::string& out, std::uint32_t table_id, const StoredTableTexts& table) {
+  for (const std::size_t entry : table.kept_entries()) {
+    const auto texts = table.texts(entry);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      append_unit_id(out, {table_id, table.key(entry), static_cast<std::uint32_t>(i)});
+      out += ',';
+      // Decoded where it goes; quoted afterwards in the rare text that needs it.
+      const std::size_t source = out.size();
+      append_stored_text(out, texts[i]);
+      if (std::any_of(out.begin() + static_cast<std::ptrdiff_t>(source), out.end(), needs_quotes)) {
+        const std::string text = out.substr(source);
+        out.resize(source);
+        append_field(out, text);
+      }
+      append_record_end(out, {}, table.data_id(entry), table.variables(entry));
     }
   }
 }
@@ -160,7 +206,7 @@ std::string write_csv(std::span<const TranslationUnit> units) {
   return out;
 }
 
-std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
+std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text, CsvNotes notes) {
   // Spreadsheets add a BOM.
   if (std::string_view(text.data(), text.size()).starts_with("\xEF\xBB\xBF")) {
     text = text.subspan(3);
@@ -185,7 +231,6 @@ std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
   }
 
   CsvUnits read;
-  SeenUnitIds seen;
   // A record per line, but for the header, as exported files have it: room made at once saves
   // copying the units at every doubling, and touching twice the memory. No more than a unit's
   // shortest record ("1/1/0" and a line end) fits, so a file of blank lines reserves no more than
@@ -194,8 +239,13 @@ std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
   const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   const std::size_t units = std::min(lines, text.size() / kShortestRecord);
   read.units.reserve(units);
-  read.notes.reserve(units);
-  seen.reserve(units);
+  if (notes == CsvNotes::Keep) read.notes.reserve(units);
+  // Exported files name units in ascending order, which shows without a record of them that no
+  // unit repeats. From the first unit out of that order on, each one's line is kept for the check
+  // the other readers make (a repeat's later mention is never before that unit).
+  std::size_t out_of_order = 0;
+  std::vector<std::size_t> lines_out_of_order;
+  std::vector<std::uint32_t> unkept_variables;
   while (true) {
     const std::size_t line = reader.line();
     const auto more = reader.next(record);
@@ -210,27 +260,41 @@ std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text) {
     };
     const auto id = parse_unit_id(field(0));
     if (!id) return problem(id.error());
-    seen.add(*id, line);
+    if (out_of_order == 0 && !read.units.empty() && !(read.units.back().id < *id)) {
+      out_of_order = read.units.size();
+    }
+    if (out_of_order != 0) lines_out_of_order.push_back(line);
     CsvUnits::Note note;
     if (const std::string_view data_id = field(3); !data_id.empty()) {
       const auto parsed = parse_file_id(data_id);
       if (!parsed) return problem("data_id: " + parsed.error());
       note.data_id = *parsed;
     }
-    if (const auto parsed = parse_variables(field(4), read.variables); !parsed) {
+    std::vector<std::uint32_t>& variables =
+        notes == CsvNotes::Keep ? read.variables : unkept_variables;
+    unkept_variables.clear();
+    if (const auto parsed = parse_variables(field(4), variables); !parsed) {
       return problem(parsed.error());
     }
     note.variables_end = read.variables.size();
     read.units.push_back({.id = *id, .source = field(1), .target = field(2)});
-    read.notes.push_back(note);
+    if (notes == CsvNotes::Keep) read.notes.push_back(note);
   }
-  if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
+  if (out_of_order != 0) {
+    SeenUnitIds seen;
+    seen.reserve(read.units.size());
+    for (std::size_t i = 0; i < read.units.size(); ++i) {
+      // The units before are in order, so none of them is a repeat and their lines go unused.
+      seen.add(read.units[i].id, i < out_of_order ? 0 : lines_out_of_order[i - out_of_order]);
+    }
+    if (auto repeated = seen.repeated()) return std::unexpected(std::move(*repeated));
+  }
   return read;
 }
 
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text) {
   std::string copy(text);
-  const std::expected<CsvUnits, std::string> read = read_csv_in_place(copy);
+  const std::expected<CsvUnits, std::string> read = read_csv_in_place(copy, CsvNotes::Keep);
   if (!read) return std::unexpected(read.error());
   std::vector<TranslationUnit> units;
   units.reserve(read->units.size());

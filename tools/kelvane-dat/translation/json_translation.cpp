@@ -3,6 +3,7 @@
 
 #include "archive.hpp"
 #include "command_line.hpp"
+#include "kelvane_dat/file_type/string_table.hpp"
 #include "string_entry_json.hpp"
 #include "text_format.hpp"
 #include "translation/translation_codecs.hpp"

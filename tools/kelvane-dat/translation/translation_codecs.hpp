@@ -20,12 +20,12 @@ namespace kelvane_dat::cli {
 
 std::string_view csv_opening();
 void append_csv(std::string& out, std::span<const TranslationUnit> units);
-// append_csv of translation_units(table_id, table), written straight from the table.
-void append_csv_table(std::string& out, std::uint32_t table_id, const StringTable& table);
+// append_csv of translation_units(table_id, table), written straight from the table's code units.
+void append_csv_table(std::string& out, std::uint32_t table_id, const StoredTableTexts& table);
 // The whole file.
 std::string write_csv(std::span<const TranslationUnit> units);
-// What CSV's reader finds: each unit's id and texts, and apart from them, which putting texts back
-// does not need, its data id and variables.
+// What CSV's reader finds: each unit's id and texts, and apart from them (when kept) its data id
+// and variables.
 struct CsvUnits {
   struct Note {
     std::uint32_t data_id = 0;
@@ -36,9 +36,12 @@ struct CsvUnits {
   std::vector<Note> notes;
   std::vector<std::uint32_t> variables;
 };
+// Whether CSV's reader keeps each unit's data id and variables or only checks them (putting texts
+// back does not need them).
+enum class CsvNotes : std::uint8_t { Keep, CheckOnly };
 // The one CSV reader. It checks `text` and unescapes its quoted fields in place, so that each text
 // views `text` without a copy: the units must not outlive it.
-std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text);
+std::expected<CsvUnits, std::string> read_csv_in_place(std::span<char> text, CsvNotes notes);
 // read_csv_in_place on a copy of `text`, as units that own their texts.
 std::expected<std::vector<TranslationUnit>, std::string> read_csv(std::string_view text);
 

@@ -146,7 +146,7 @@ std::expected<void, std::string> TranslationWriter::write(std::span<const Transl
 }
 
 std::expected<void, std::string> TranslationWriter::write_table(std::uint32_t table_id,
-                                                                const StringTable& table) {
+                                                                const StoredTableTexts& table) {
   if (format_ != TranslationFormat::Csv) return write(translation_units(table_id, table));
   append_csv_table(pending_, table_id, table);
   return flush_when_full();
@@ -216,10 +216,15 @@ std::expected<void, std::string> read_translation_texts(TranslationFormat format
                                                         const std::filesystem::path& path,
                                                         TranslationTexts& texts) {
   if (format == TranslationFormat::Csv) {
-    auto text = read_text(path);
-    if (!text) return std::unexpected(text.error());
-    texts.file_text = std::move(*text);
-    auto read = read_csv_in_place(texts.file_text);
+    texts.mapped_text = kelvane_platform::FileMapping::map_copy_on_write(path);
+    if (!texts.mapped_text) {
+      auto text = read_text(path);
+      if (!text) return std::unexpected(text.error());
+      texts.file_text = std::move(*text);
+    }
+    auto read = read_csv_in_place(
+        texts.mapped_text ? texts.mapped_text->bytes() : std::span<char>(texts.file_text),
+        CsvNotes::CheckOnly);
     if (!read) return std::unexpected(read.error());
     texts.units = std::move(read->units);
     return {};

@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kelvane_platform/file_mapping.hpp"
 #include "translation/translation_unit.hpp"
 
 namespace kelvane_dat::cli {
@@ -55,7 +56,8 @@ class TranslationWriter {
   void begin(std::uint32_t source_language);
   std::expected<void, std::string> write(std::span<const TranslationUnit> units);
   // write(translation_units(table_id, table)), without building the units where the format can.
-  std::expected<void, std::string> write_table(std::uint32_t table_id, const StringTable& table);
+  std::expected<void, std::string> write_table(std::uint32_t table_id,
+                                               const StoredTableTexts& table);
   std::expected<void, std::string> finish();
 
  private:
@@ -84,13 +86,16 @@ std::expected<std::vector<TranslationUnit>, std::string> read_translation(
     TranslationFormat format, const std::filesystem::path& path);
 
 // A translation file's units as putting them back needs them, their texts viewing what this holds:
-// a CSV file's text itself, or, for the other formats, the units their readers return. It stays
-// where it was made, so the views stay valid.
+// a CSV file's text itself (mapped, where the file can be), or, for the other formats, the units
+// their readers return. It stays where it was made, so the views stay valid.
 struct TranslationTexts {
   TranslationTexts() = default;
   TranslationTexts(const TranslationTexts&) = delete;
   TranslationTexts& operator=(const TranslationTexts&) = delete;
 
+  // A CSV file read once for its units is mapped rather than copied into memory: its reader writes
+  // only where it unescapes a quote. A pipe, or a file that cannot be mapped, is read.
+  std::optional<kelvane_platform::FileMapping> mapped_text;
   std::string file_text;
   std::vector<TranslationUnit> owned;
   std::vector<UnitText> units;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <limits>
 
 #include "archive.hpp"
 #include "command_line.hpp"
@@ -20,11 +21,12 @@ std::unexpected<std::string> invalid_unit_id(std::string_view text) {
 }  // namespace
 
 void append_unit_id(std::string& out, const UnitId& id) {
-  out += id_text(id.table);
+  append_id_text(out, id.table);
   out += '/';
-  out += id_text(id.key);
+  append_id_text(out, id.key);
   out += '/';
-  out += std::to_string(id.index);
+  char index[std::numeric_limits<std::uint32_t>::digits10 + 1];
+  out.append(index, std::to_chars(index, index + sizeof index, id.index).ptr);
 }
 
 std::string unit_id_text(const UnitId& id) {
@@ -77,13 +79,22 @@ std::string unit_note(const TranslationUnit& unit) {
 }
 
 std::expected<void, std::string> check_utf8(std::string_view text) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080u;
   for (std::size_t i = 0; i < text.size();) {
-    // Eight ASCII bytes at a time: a translation is mostly ASCII, and this runs over every byte.
-    std::uint64_t eight = 0;
-    if (text.size() - i >= sizeof eight) {
-      std::memcpy(&eight, text.data() + i, sizeof eight);
-      if ((eight & 0x8080808080808080u) == 0) {
-        i += sizeof eight;
+    // ASCII bytes 32, then 8 at a time: a translation is mostly ASCII, and this runs over every
+    // byte.
+    std::uint64_t words[4];
+    if (text.size() - i >= sizeof words) {
+      std::memcpy(words, text.data() + i, sizeof words);
+      if (((words[0] | words[1] | words[2] | words[3]) & kHighBits) == 0) {
+        i += sizeof words;
+        continue;
+      }
+    }
+    if (text.size() - i >= sizeof words[0]) {
+      std::memcpy(words, text.data() + i, sizeof words[0]);
+      if ((words[0] & kHighBits) == 0) {
+        i += sizeof words[0];
         continue;
       }
     }
@@ -98,17 +109,22 @@ std::expected<void, std::string> check_utf8(std::string_view text) {
   return {};
 }
 
-std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const StringTable& table) {
+std::vector<TranslationUnit> translation_units(std::uint32_t table_id,
+                                               const StoredTableTexts& table) {
   std::vector<TranslationUnit> units;
-  for (const std::uint32_t key : sorted_keys(table)) {
-    const StringTableString& entry = table.strings.at(key);
-    for (std::size_t i = 0; i < entry.strings.size(); ++i) {
-      units.push_back({.id = {table_id, key, static_cast<std::uint32_t>(i)},
-                       .source = entry.strings[i],
-                       .target = {},
-                       .data_id = entry.data_id,
-                       .variables = entry.variables,
-                       .var_name_table_worth_packing = entry.is_var_name_table_worth_packing});
+  for (const std::size_t entry : table.kept_entries()) {
+    const auto texts = table.texts(entry);
+    const auto variables = table.variables(entry);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      TranslationUnit unit{
+          .id = {table_id, table.key(entry), static_cast<std::uint32_t>(i)},
+          .source = {},
+          .target = {},
+          .data_id = table.data_id(entry),
+          .variables = {variables.begin(), variables.end()},
+          .var_name_table_worth_packing = table.var_name_table_worth_packing(entry)};
+      append_stored_text(unit.source, texts[i]);
+      units.push_back(std::move(unit));
     }
   }
   return units;

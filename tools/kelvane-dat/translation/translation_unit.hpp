@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "kelvane_dat/file_type/string_table.hpp"
+#include "translation/stored_table_texts.hpp"
 
 namespace kelvane_dat::cli {
 
@@ -83,8 +83,9 @@ std::string unit_note(const TranslationUnit& unit);
 // archive each as U+FFFD, not as the translator wrote them.
 std::expected<void, std::string> check_utf8(std::string_view text);
 
-// Every text of the table stored as file `table_id`, keys ascending, texts in entry order; targets
-// empty.
-std::vector<TranslationUnit> translation_units(std::uint32_t table_id, const StringTable& table);
+// Every text of the table stored as file `table_id`, as StringTable decodes it: keys ascending,
+// texts in entry order; targets empty.
+std::vector<TranslationUnit> translation_units(std::uint32_t table_id,
+                                               const StoredTableTexts& table);
 
 }  // namespace kelvane_dat::cli
