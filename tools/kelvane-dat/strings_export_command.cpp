@@ -69,29 +69,41 @@ struct LoadedTable {
   StoredTableTexts texts;
 };
 
-// The string table stored as `id`, fetched checked and read; on failure reports "read ID" or
-// "decode string table ID" with the words the library's decoder has for it, and returns nothing.
-std::optional<LoadedTable> load_table(const DatDatabase& archive, std::uint32_t id) {
-  Result<std::vector<std::uint8_t>> file = archive.get_file_checked(id);
-  if (!file) {
-    report_fetch_error(id, file.error());
-    return std::nullopt;
+// Why a table could not be loaded: the fetch's error, or the decoder's words.
+struct LoadFailure {
+  std::optional<DatError> fetch;
+  std::string decoding;
+
+  // Reports "read ID" or "decode string table ID" for `id`, one of the tables that share the chain.
+  void report(std::uint32_t id) const {
+    if (fetch) {
+      report_fetch_error(id, *fetch);
+    } else {
+      report_error("decode string table " + id_text(id), decoding);
+    }
   }
+};
+
+// The string table stored as `id`, fetched checked and read; on failure the words the library's
+// decoder has for it.
+std::expected<LoadedTable, LoadFailure> load_table(const DatDatabase& archive, std::uint32_t id) {
+  Result<std::vector<std::uint8_t>> file = archive.get_file_checked(id);
+  if (!file) return std::unexpected(LoadFailure{.fetch = std::move(file.error()), .decoding = {}});
   std::expected<StoredTableTexts, std::string> texts = decode_string_table<StoredTableTexts>(*file);
   if (!texts) {
     const std::expected<StringTable, std::string> decoded = decode_string_table(*file);
-    report_error("decode string table " + id_text(id), decoded ? texts.error() : decoded.error());
-    return std::nullopt;
+    return std::unexpected(
+        LoadFailure{.fetch = std::nullopt, .decoding = decoded ? texts.error() : decoded.error()});
   }
   // The texts view the vector's storage, which moving the vector keeps.
   return LoadedTable{.file = std::move(*file), .texts = std::move(*texts)};
 }
 
-// A chain several tables share: read once, kept until the last of them is written.
+// A chain several tables share: read once, kept until the last of them is written. A chain that
+// cannot be read is reported for every table that shares it, since each of them is left out.
 struct SharedChain {
   std::size_t tables_left = 0;
-  bool read = false;
-  std::optional<LoadedTable> table;
+  std::optional<std::expected<LoadedTable, LoadFailure>> loaded;
 };
 
 // The units of the tables `ids`, in that order, one table read at a time. A table that cannot be
@@ -104,20 +116,17 @@ std::expected<void, std::string> write_tables(const DatDatabase& archive,
   bool begun = false;
   for (const std::uint32_t id : ids) {
     SharedChain& chain = chains[ChainKey::of(*archive.find(id))];
-    if (!chain.read) {
-      chain.table = load_table(archive, id);
-      chain.read = true;
-      if (!chain.table) status = kExitArchiveError;
-    }
-    if (chain.table) {
+    if (!chain.loaded) chain.loaded = load_table(archive, id);
+    if (const std::expected<LoadedTable, LoadFailure>& loaded = *chain.loaded; !loaded) {
+      loaded.error().report(id);
+      status = kExitArchiveError;
+    } else {
       // The archive's language, which XLIFF names as the source language: the first table's.
-      if (!begun) writer.begin(chain.table->texts.language());
+      if (!begun) writer.begin(loaded->texts.language());
       begun = true;
-      if (const auto written = writer.write_table(id, chain.table->texts); !written) {
-        return written;
-      }
+      if (const auto written = writer.write_table(id, loaded->texts); !written) return written;
     }
-    if (--chain.tables_left == 0) chain.table.reset();
+    if (--chain.tables_left == 0) chain.loaded.reset();
   }
   // English when there are no tables.
   if (!begun) writer.begin(1);

@@ -1,16 +1,17 @@
 // Runs the kelvane-dat commands in-process on an archive made of the input bytes: info, ls,
-// strings, verify, and diff of the archive against itself, with their output captured.
+// strings, strings export, verify, and diff of the archive against itself, with their output
+// captured.
 //
 // Properties: a command exits 0 or 1 (diff 0 or 2), never with a usage error, and every line it
 // writes to standard error starts with the program's name. An archive that cannot be opened makes
 // each command say so in one line and exit 1 (diff 2), info showing its header when the file holds
-// one. Otherwise info exits 0 and shows the file
-// count and the layout check's overlaps, whose byte counts add up to the file's length; ls lists
-// every id in ascending order; strings reports exactly the string tables that cannot be decoded;
-// verify reports each overlap first, reads every file but those whose chains ran into claimed
-// bytes, and exits 1 exactly when it reported a failure, which its summary counts; diff finds no
-// difference, refuses overlapping chains unless --allow-overlap is given, and with it exits 2
-// exactly when it names, in id order, the files that cannot be read.
+// one. Otherwise info exits 0 and shows the file count and the layout check's overlaps, whose byte
+// counts add up to the file's length; ls lists every id in ascending order; strings, and strings
+// export with --allow-overlap, report exactly the string tables that cannot be decoded; verify
+// reports each overlap first, reads every file but those whose chains ran into claimed bytes, and
+// exits 1 exactly when it reported a failure, which its summary counts; diff finds no difference,
+// refuses overlapping chains unless --allow-overlap is given, and with it exits 2 exactly when it
+// names, in id order, the files that cannot be read.
 
 #include <algorithm>
 #include <cstdint>
@@ -91,10 +92,10 @@ void check_ls(const DatDatabase& archive, const Run& run) {
   }
 }
 
-void check_strings(const DatDatabase& archive, const Run& run) {
+// The string tables whose bytes cannot be fetched or decoded. strings takes a table's bytes through
+// the checked fetch and refuses one whose record leaves bytes over.
+std::size_t undecodable_tables(const DatDatabase& archive) {
   std::size_t undecodable = 0;
-  // strings takes a table's bytes through the checked fetch and refuses one whose record leaves
-  // bytes over.
   for (const std::uint32_t id : archive.ids(DatFileType::StringTable)) {
     const Result<std::vector<std::uint8_t>> bytes = archive.get_file_checked(id);
     if (!bytes) {
@@ -104,10 +105,16 @@ void check_strings(const DatDatabase& archive, const Run& run) {
     ByteCursor cursor(*bytes);
     if (!StringTable::read_le(cursor) || cursor.position() != bytes->size()) ++undecodable;
   }
+  return undecodable;
+}
+
+// strings, and strings export, which reads each table through its own view of the stored bytes
+// instead of the library's decoder: both report exactly the tables that cannot be decoded.
+void check_table_reports(std::size_t undecodable, const Run& run, const std::string& command) {
   const std::size_t errors = checked_errors(run).size();
-  require(errors == undecodable, "strings reports each table that cannot be decoded");
+  require(errors == undecodable, command + " reports each table that cannot be decoded");
   require((run.status == cli::kExitArchiveError) == (errors > 0),
-          "strings fails exactly when it reported a table");
+          command + " fails exactly when it reported a table");
 }
 
 void check_verify(const DatDatabase& archive, const ArchiveLayout& layout, const Run& run) {
@@ -213,7 +220,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   check_info(*archive, *layout, run_tool({"info", path}));
   check_ls(*archive, run_tool({"ls", path}));
-  check_strings(*archive, run_tool({"strings", path}));
+  const std::size_t undecodable = undecodable_tables(*archive);
+  check_table_reports(undecodable, run_tool({"strings", path}), "strings");
+  check_table_reports(undecodable,
+                      run_tool({"strings", "export", "--allow-overlap", path, "-f", "csv"}),
+                      "strings export");
   check_verify(*archive, *layout, run_tool({"verify", path}));
   check_diff(*archive, *layout, path);
   return 0;
