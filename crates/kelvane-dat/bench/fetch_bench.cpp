@@ -164,9 +164,20 @@ void memcpy_per_file_from_mapping(benchmark::State& state, const Layout& layout)
   set_rates(state, archive.content_bytes, loop);
 }
 
-// The floor for any walk built on positioned reads: one read per file of the bytes its chain
-// spans when contiguous, into a buffer reused throughout, in the same order as the fetches.
-void pread_per_file(benchmark::State& state, const Layout& layout) {
+// What a positioned read per file leaves the bytes as.
+enum class PreadThen {
+  // Nothing more: the floor for any walk built on positioned reads.
+  Stop,
+  // Each block's payload copied out past its pointer into a fresh vector of the file's size: what
+  // the format leaves any positioned fetch into a vector. No one read can land the payloads in
+  // place, since a pointer separates every two of them, and a read per payload costs the kernel
+  // more than the copy (see docs/performance.md).
+  CopyPayloads,
+};
+
+// One read per file of the bytes its chain spans when contiguous, into a buffer reused
+// throughout, in the same order as the fetches.
+void pread_per_file(benchmark::State& state, const Layout& layout, PreadThen then) {
   const FetchArchive& archive =
       fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
   const DatDatabase& database = opened(archive.path);
@@ -174,6 +185,7 @@ void pread_per_file(benchmark::State& state, const Layout& layout) {
   auto file = FileDescriptor::open_read_only(archive.path);
   if (!file) return state.SkipWithError("cannot open the archive");
   const int fd = file->get();
+  const std::uint32_t payload = layout.block_size - 4;
   std::vector<std::uint8_t> buffer(std::size_t{8} << 20);
   warm_page_cache(archive.path);
   const WallClock loop;
@@ -184,36 +196,10 @@ void pread_per_file(benchmark::State& state, const Layout& layout) {
         return state.SkipWithError("pread failed");
       }
       benchmark::DoNotOptimize(buffer.data());
-    }
-  }
-  set_rates(state, archive.content_bytes, loop);
-}
-
-// What the format leaves for any positioned fetch into a fresh vector: one read of the bytes the
-// chain spans, then each block's payload copied out past its pointer into a vector of the file's
-// size. No one read can land the payloads in place, since a pointer separates every two of them,
-// and a read per payload costs the kernel more than the copy (see docs/performance.md).
-void pread_then_copy_payloads(benchmark::State& state, const Layout& layout) {
-  const FetchArchive& archive =
-      fetch_archive(layout.block_size, layout.fragmentation, layout.compressed);
-  const DatDatabase& database = opened(archive.path);
-  const std::vector<std::uint32_t> ids = database.ids_in_storage_order();
-  auto file = FileDescriptor::open_read_only(archive.path);
-  if (!file) return state.SkipWithError("cannot open the archive");
-  const int fd = file->get();
-  const std::uint32_t payload = layout.block_size - 4;
-  std::vector<std::uint8_t> span(std::size_t{8} << 20);
-  warm_page_cache(archive.path);
-  const WallClock loop;
-  for (auto _ : state) {
-    for (const std::uint32_t id : ids) {
-      const DatFileEntry& entry = *database.find(id);
-      if (::pread(fd, span.data(), contiguous_span(entry, layout.block_size), entry.offset) < 0) {
-        return state.SkipWithError("pread failed");
-      }
+      if (then == PreadThen::Stop) continue;
       std::vector<std::uint8_t> data;
       data.reserve(entry.size);
-      const std::uint8_t* block = span.data();
+      const std::uint8_t* block = buffer.data();
       for (std::uint32_t left = entry.size; left > 0; block += layout.block_size) {
         const std::uint32_t share = std::min(left, payload);
         data.insert(data.end(), block + 4, block + 4 + share);
@@ -263,10 +249,11 @@ void register_fetch_benchmarks() {
     const std::string mapped = prefix + "/mapped/get_file_into";
     const std::string mapped_floor = prefix + "/mapped/memcpy_per_file";
     const std::string first_pass = prefix + "/mapped/get_file_into_first_pass";
-    benchmark::RegisterBenchmark(floor.c_str(), pread_per_file, layout)
+    benchmark::RegisterBenchmark(floor.c_str(), pread_per_file, layout, PreadThen::Stop)
         ->Iterations(2)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(format_floor.c_str(), pread_then_copy_payloads, layout)
+    benchmark::RegisterBenchmark(format_floor.c_str(), pread_per_file, layout,
+                                 PreadThen::CopyPayloads)
         ->Iterations(2)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark(into.c_str(), fetch_into_reused_buffer, layout, Handle::Positioned)
